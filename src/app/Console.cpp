@@ -1,0 +1,37 @@
+#include "app/Console.h"
+
+#include "io/InOutError.h"
+#include "platform/Platform.h"
+
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+bool OutputChecked = false;
+
+} // namespace
+
+void ConsoleWrite(std::string_view text) {
+  if (!OutputChecked) {
+    // The standard output is opened on the first write; a handle of no known kind fails there.
+    if (!PlatformStdStreamUsable(StdStream::Output)) {
+      RaiseInOutError(StdOutputUnusable);
+    }
+    OutputChecked = true;
+  }
+  if (!PlatformStdWrite(StdStream::Output, text.data(), text.size())) {
+    if (PlatformLastError() == 0) {
+      RaiseInOutError(WriteShort);
+    }
+    RaiseLastOsError();
+  }
+}
+
+void ConsoleWriteLine(std::string_view text) {
+  std::string line(text);
+  line += "\r\n";
+  ConsoleWrite(line);
+}
+
+void EndRun(int status) { std::exit(status); }

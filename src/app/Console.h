@@ -1,0 +1,12 @@
+// Console output: 8-bit text on the standard output, CR LF line ends, every write checked. Nothing
+// is held back, so a progress message shows at once and stands before any failure report.
+#pragma once
+
+#include <string_view>
+
+void ConsoleWrite(std::string_view text);
+
+void ConsoleWriteLine(std::string_view text);
+
+// Ends the run at once with `status`, after a message the program printed itself.
+[[noreturn]] void EndRun(int status);

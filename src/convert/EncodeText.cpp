@@ -1,0 +1,33 @@
+#include "convert/EncodeText.h"
+
+#include "app/Console.h"
+#include "convert/EncodeUnits.h"
+#include "convert/OutputFile.h"
+#include "convert/UnitStreams.h"
+
+void EncodeText(const std::string& inputPath, const std::string& outputPath) {
+  ConsoleWrite("Initializing...");
+  RecordFile input;
+  OpenExisting(input, inputPath);
+  Unit bom = 0;
+  ReadRecords(input, &bom, 1);
+  if (bom != TextBom) {
+    // Checked before the output is created, so an existing table is left as it was.
+    ConsoleWriteLine("ERROR: Not UTF-16 LE (or headerless) encoding. Reencode then try again.");
+    EndRun(1);
+  }
+  RecordFile output;
+  CreateOutput(output, outputPath, input);
+  ConsoleWriteLine(" done");
+
+  ConsoleWrite("Encoding...");
+  FileUnitSource source{input};
+  FileUnitSink sink{output};
+  const std::uint64_t lines = EncodeUnits(source, sink);
+  FlushRecords(output);
+  ConsoleWriteLine(" " + std::to_string(lines) + " line(s) parsed");
+
+  CloseRecordFile(input);
+  CloseRecordFile(output);
+  ConsoleWriteLine("Done");
+}

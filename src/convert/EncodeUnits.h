@@ -1,0 +1,79 @@
+// The encoder's core: text dump units in (after the byte-order mark), string table units out.
+#pragma once
+
+#include "convert/FindUnit.h"
+#include "convert/Formats.h"
+#include "hexconvert/HexConvert.h"
+#include "io/InOutError.h"
+
+#include <cstdint>
+
+// The id of a line from its fixed 5-unit field: only hexadecimal digits count, and a unit outside
+// ASCII is never one, whatever the system's character set, so a dump means the same everywhere.
+inline Unit IdFieldValue(const Unit* field) {
+  char text[IdFieldUnits];
+  for (std::size_t i = 0; i < IdFieldUnits; ++i) {
+    text[i] = field[i] < 0x80 ? static_cast<char>(field[i]) : '?';
+  }
+  return static_cast<Unit>(HexStrToInt64(std::string_view(text, IdFieldUnits)) & 0xFFFF);
+}
+
+// Converts lines until an FFFF id or the end of the input, then writes the end marker; returns the
+// number of lines read (the FFFF line included). Text after the last LF that is too short for an
+// id field fails with "Read beyond end of file", leaving the earlier entries and no end marker.
+template <class Source, class Sink> std::uint64_t EncodeUnits(Source& source, Sink& sink) {
+  std::uint64_t lines = 0;
+  bool inText = false;
+  Unit field[IdFieldUnits];
+  std::size_t fieldUnits = 0;
+  for (;;) {
+    const std::span<const Unit> chunk = source.Peek();
+    if (chunk.empty()) {
+      break;
+    }
+    const Unit* next = chunk.data();
+    const Unit* const last = next + chunk.size();
+    while (next != last) {
+      if (!inText) {
+        Unit id = 0;
+        if (fieldUnits == 0 && static_cast<std::size_t>(last - next) >= IdFieldUnits) {
+          id = IdFieldValue(next);
+          next += IdFieldUnits;
+        } else {
+          // The field straddles two chunks.
+          while (fieldUnits < IdFieldUnits && next != last) {
+            field[fieldUnits++] = *next++;
+          }
+          if (fieldUnits < IdFieldUnits) {
+            break;
+          }
+          fieldUnits = 0;
+          id = IdFieldValue(field);
+        }
+        ++lines;
+        if (id == EndMarkerId) {
+          source.Advance(static_cast<std::size_t>(next - chunk.data()));
+          sink.PutUnit(EndMarkerId);
+          return lines;
+        }
+        sink.PutUnit(id);
+        inText = true;
+        continue;
+      }
+      const Unit* const stop = FindUnit(next, last, LineEnd);
+      sink.Put(next, static_cast<std::size_t>(stop - next));
+      if (stop == last) {
+        break;
+      }
+      sink.PutUnit(TextTerminator);
+      next = stop + 1;
+      inText = false;
+    }
+    source.Advance(chunk.size());
+  }
+  if (fieldUnits != 0) {
+    RaiseInOutError(ReadBeyondEnd);
+  }
+  sink.PutUnit(EndMarkerId);
+  return lines;
+}

@@ -1,0 +1,57 @@
+// The failure classes. A failed file operation or console write raises an EInOutError right where
+// it happened; nothing catches it but the top level, which turns it into the failure report.
+#pragma once
+
+#include <cstdint>
+#include <source_location>
+#include <string>
+
+class TObject {
+public:
+  TObject() = default;
+  TObject(const TObject&) = default;
+  TObject& operator=(const TObject&) = default;
+  virtual ~TObject() = default;
+  [[nodiscard]] virtual const char* ClassName() const { return "TObject"; }
+};
+
+class Exception : public TObject {
+public:
+  explicit Exception(std::string message, std::uint32_t codeLocation)
+      : Message(std::move(message)), CodeLocation(codeLocation) {}
+  [[nodiscard]] const char* ClassName() const override { return "Exception"; }
+
+  std::string Message;
+  // Identifies the failing call site; stable from one run of the same build to the next.
+  std::uint32_t CodeLocation;
+};
+
+class EInOutError : public Exception {
+public:
+  EInOutError(int errorCode, std::string message, std::uint32_t codeLocation)
+      : Exception(std::move(message), codeLocation), ErrorCode(errorCode) {}
+  [[nodiscard]] const char* ClassName() const override { return "EInOutError"; }
+
+  int ErrorCode;
+};
+
+// The layer's own codes, beside the operating system's.
+inline constexpr int ReadBeyondEnd = 100;
+inline constexpr int WriteShort = 101;
+inline constexpr int FileNotOpen = 103;
+inline constexpr int StdOutputUnusable = 105;
+
+// The message for one of the table's codes: "File not found", ..., or "I/O error N".
+std::string InOutErrorMessage(int code);
+
+// A stable 32-bit value for a place in the source, from its file name (without directory) and line.
+std::uint32_t CodeLocationOf(const std::source_location& site);
+
+// Raises one of the layer's own codes (100, 101, 103, 105, ...).
+[[noreturn]] void RaiseInOutError(int code,
+                                  std::source_location site = std::source_location::current());
+
+// Raises the operating system's code of the last failed platform call. A code that means what one
+// of the table's rows means is reported as that row; any other as "I/O error N" with the
+// system's own number, even where that number happens to equal a row of the table.
+[[noreturn]] void RaiseLastOsError(std::source_location site = std::source_location::current());

@@ -1,0 +1,181 @@
+#include "io/RecordFile.h"
+
+#include "io/InOutError.h"
+
+#include <bit>
+
+static_assert(std::endian::native == std::endian::little,
+              "units are moved between file and memory without byte swapping");
+
+namespace {
+
+// 256 KiB: large enough that system calls cost nothing next to the copying, small enough to keep
+// the whole process within a few megabytes.
+constexpr std::size_t BufferUnits = std::size_t{128} * 1024;
+
+void Attach(RecordFile& file, const std::string& path, FileHandle handle, bool writing) {
+  file.Path = path;
+  file.Handle = handle;
+  file.Open = true;
+  file.Writing = writing;
+  file.WriteFailed = false;
+  file.OddByte = false;
+  if (!file.Buffer) {
+    file.Buffer = std::make_unique<Unit[]>(BufferUnits);
+  }
+  file.Capacity = writing ? BufferUnits : 0;
+  file.Start = 0;
+  file.End = 0;
+}
+
+void RequireOpen(const RecordFile& file) {
+  if (!file.Open) {
+    RaiseInOutError(FileNotOpen);
+  }
+}
+
+// A failed or incomplete write: the system's code, or "Disk full" when it just stopped taking
+// bytes without saying why.
+[[noreturn]] void RaiseWriteFailure() {
+  if (PlatformLastError() != 0) {
+    RaiseLastOsError();
+  }
+  RaiseInOutError(WriteShort);
+}
+
+void WritePending(RecordFile& file) {
+  RequireOpen(file);
+  if (file.End == 0) {
+    return;
+  }
+  const std::size_t bytes = file.End * sizeof(Unit);
+  const std::int64_t written = PlatformWrite(file.Handle, file.Buffer.get(), bytes);
+  if (written != static_cast<std::int64_t>(bytes)) {
+    file.WriteFailed = true;
+    file.End = 0;
+    RaiseWriteFailure();
+  }
+  file.End = 0;
+}
+
+} // namespace
+
+RecordFile::~RecordFile() {
+  if (!Open) {
+    return;
+  }
+  if (Writing && !WriteFailed && End != 0) {
+    // Best effort only: a failure is already on its way to the report.
+    (void)PlatformWrite(Handle, Buffer.get(), End * sizeof(Unit));
+  }
+  (void)PlatformClose(Handle);
+}
+
+void OpenExisting(RecordFile& file, const std::string& path) {
+  const FileHandle handle = PlatformOpenRead(path);
+  if (handle == InvalidFileHandle) {
+    RaiseLastOsError();
+  }
+  Attach(file, path, handle, false);
+}
+
+bool CreateNew(RecordFile& file, const std::string& path, const RecordFile& other) {
+  const FileHandle handle = PlatformOpenWrite(path);
+  if (handle == InvalidFileHandle) {
+    RaiseLastOsError();
+  }
+  // Checked on the open handles, not on the names: a link or another spelling of the input is
+  // caught too, and nothing can swap the file between the check and the truncation.
+  bool same = false;
+  if (!PlatformSameFile(handle, other.Handle, same)) {
+    RaiseLastOsError();
+  }
+  if (same) {
+    (void)PlatformClose(handle);
+    return false;
+  }
+  if (!PlatformTruncate(handle)) {
+    RaiseLastOsError();
+  }
+  Attach(file, path, handle, true);
+  return true;
+}
+
+std::span<const Unit> PeekRecords(RecordFile& file) {
+  if (file.Start < file.End) {
+    return {file.Buffer.get() + file.Start, file.End - file.Start};
+  }
+  RequireOpen(file);
+  auto* bytes = reinterpret_cast<unsigned char*>(file.Buffer.get());
+  std::size_t carried = 0;
+  if (file.OddByte) {
+    bytes[0] = bytes[file.End * sizeof(Unit)];
+    carried = 1;
+  }
+  file.Start = 0;
+  file.End = 0;
+  file.OddByte = false;
+  const std::size_t room = BufferUnits * sizeof(Unit);
+  for (;;) {
+    const std::int64_t got = PlatformRead(file.Handle, bytes + carried, room - carried);
+    if (got < 0) {
+      RaiseLastOsError();
+    }
+    if (got == 0) {
+      // The end of the file; a byte that never found its partner is dropped.
+      return {};
+    }
+    const std::size_t total = carried + static_cast<std::size_t>(got);
+    if (total >= sizeof(Unit)) {
+      file.End = total / sizeof(Unit);
+      file.OddByte = total % sizeof(Unit) != 0;
+      return {file.Buffer.get(), file.End};
+    }
+    carried = total;
+  }
+}
+
+void ReadRecords(RecordFile& file, Unit* units, std::size_t count) {
+  while (count != 0) {
+    const std::span<const Unit> ready = PeekRecords(file);
+    if (ready.empty()) {
+      RaiseInOutError(ReadBeyondEnd);
+    }
+    const std::size_t take = ready.size() < count ? ready.size() : count;
+    std::memcpy(units, ready.data(), take * sizeof(Unit));
+    SkipRecords(file, take);
+    units += take;
+    count -= take;
+  }
+}
+
+void WriteRecordsSlow(RecordFile& file, const Unit* units, std::size_t count) {
+  RequireOpen(file);
+  WritePending(file);
+  if (count < file.Capacity) {
+    std::memcpy(file.Buffer.get(), units, count * sizeof(Unit));
+    file.End = count;
+    return;
+  }
+  const std::size_t bytes = count * sizeof(Unit);
+  if (PlatformWrite(file.Handle, units, bytes) != static_cast<std::int64_t>(bytes)) {
+    file.WriteFailed = true;
+    RaiseWriteFailure();
+  }
+}
+
+void FlushRecords(RecordFile& file) { WritePending(file); }
+
+void CloseRecordFile(RecordFile& file) {
+  RequireOpen(file);
+  if (file.Writing) {
+    WritePending(file);
+  }
+  file.Open = false;
+  file.Capacity = 0;
+  file.Start = 0;
+  file.End = 0;
+  if (!PlatformClose(file.Handle)) {
+    RaiseLastOsError();
+  }
+}

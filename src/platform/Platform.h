@@ -1,0 +1,65 @@
+// The one seam between the converter and the operating system. Everything above it is portable;
+// PlatformPosix.cpp and PlatformWin32.cpp each implement all of it. Paths are 8-bit strings (UTF-8
+// where the system needs a conversion). A call that fails returns false (or -1) and leaves its
+// cause for PlatformLastError().
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+using FileHandle = std::intptr_t;
+inline constexpr FileHandle InvalidFileHandle = -1;
+
+enum class StdStream { Output, Error };
+
+// Process set-up that must happen before anything else runs.
+void PlatformStartup();
+
+// True when the platform hands the program one command-line string (which the caller then splits);
+// false when it has already split it into argv.
+bool PlatformCommandLine(std::string& line);
+
+// The program's own file name, without its directory.
+std::string PlatformProgramFileName(const char* argv0);
+
+// True only for an existing regular file (or a link to one).
+bool PlatformIsExistingFile(const std::string& path);
+
+// Opens an existing file for reading only.
+FileHandle PlatformOpenRead(const std::string& path);
+
+// Opens for reading and writing, creating the file if it is missing; never truncates it, so that
+// the caller can first make sure it is not about to destroy its own input.
+FileHandle PlatformOpenWrite(const std::string& path);
+
+// Sets the length of a file to zero (a no-op on devices, which have no length).
+bool PlatformTruncate(FileHandle handle);
+
+// Whether two open handles name the same file (device and file number).
+bool PlatformSameFile(FileHandle first, FileHandle second, bool& same);
+
+// Reads up to count bytes; returns the number read (0 only at the end of the file) or -1.
+std::int64_t PlatformRead(FileHandle handle, void* buffer, std::size_t count);
+
+// Writes count bytes, retrying short and interrupted writes; returns the number written, which is
+// less than count only when the system stopped accepting bytes, or -1 when nothing was written.
+std::int64_t PlatformWrite(FileHandle handle, const void* buffer, std::size_t count);
+
+bool PlatformClose(FileHandle handle);
+
+// The operating system's code for the last failed call.
+int PlatformLastError();
+
+// The row of the converter's message table (2, 3, 4 or 5) that means the same as an operating
+// system code, or 0 when none does.
+int PlatformErrorRow(int osCode);
+
+// Whether the standard stream's handle is of a kind that can be written at all.
+bool PlatformStdStreamUsable(StdStream stream);
+
+// Writes the whole text to a standard stream, unbuffered.
+bool PlatformStdWrite(StdStream stream, const char* text, std::size_t length);
+
+// Converts 8-bit text to the console's OEM character set where the platform has one.
+std::string PlatformToOem(const std::string& text);

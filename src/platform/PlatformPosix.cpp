@@ -1,0 +1,172 @@
+// POSIX implementation of the platform seam.
+#include "platform/Platform.h"
+
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <limits.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+thread_local int LastError = 0;
+
+bool Fail() {
+  LastError = errno;
+  return false;
+}
+
+int StdFd(StdStream stream) { return stream == StdStream::Output ? STDOUT_FILENO : STDERR_FILENO; }
+
+// Data files never take descriptors 0 to 2: if the process started with a standard stream closed,
+// console text written to that descriptor would otherwise land in a data file.
+FileHandle AboveStdStreams(int fd) {
+  if (fd < 0 || fd > STDERR_FILENO) {
+    return fd < 0 ? (Fail(), InvalidFileHandle) : fd;
+  }
+  const int moved = fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+  if (moved < 0) {
+    Fail();
+  }
+  close(fd);
+  return moved < 0 ? InvalidFileHandle : moved;
+}
+
+} // namespace
+
+void PlatformStartup() {
+  // A closed pipe must surface as a failed write with a report, not as a silent death.
+  std::signal(SIGPIPE, SIG_IGN);
+}
+
+bool PlatformCommandLine(std::string& /*line*/) { return false; }
+
+std::string PlatformProgramFileName(const char* argv0) {
+  std::string name;
+  char target[PATH_MAX];
+  const ssize_t length = readlink("/proc/self/exe", target, sizeof target);
+  if (length > 0) {
+    name.assign(target, static_cast<std::size_t>(length));
+  } else if (argv0 != nullptr) {
+    name = argv0;
+  }
+  const std::size_t slash = name.find_last_of('/');
+  return slash == std::string::npos ? name : name.substr(slash + 1);
+}
+
+bool PlatformIsExistingFile(const std::string& path) {
+  struct stat info {};
+  return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+FileHandle PlatformOpenRead(const std::string& path) {
+  // Non-blocking open: if the name was swapped for a FIFO since it was checked, we must not hang.
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  const FileHandle handle = AboveStdStreams(fd);
+  if (handle != InvalidFileHandle) {
+    const int flags = fcntl(static_cast<int>(handle), F_GETFL);
+    if (flags < 0 || fcntl(static_cast<int>(handle), F_SETFL, flags & ~O_NONBLOCK) < 0) {
+      Fail();
+      close(static_cast<int>(handle));
+      return InvalidFileHandle;
+    }
+  }
+  return handle;
+}
+
+FileHandle PlatformOpenWrite(const std::string& path) {
+  constexpr mode_t everyone = S_IRUSR | S_IWUSR | S_IRGRP | S_IWGRP | S_IROTH | S_IWOTH;
+  return AboveStdStreams(open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, everyone));
+}
+
+bool PlatformTruncate(FileHandle handle) {
+  struct stat info {};
+  if (fstat(static_cast<int>(handle), &info) != 0) {
+    return Fail();
+  }
+  if (!S_ISREG(info.st_mode)) {
+    return true;
+  }
+  return ftruncate(static_cast<int>(handle), 0) == 0 || Fail();
+}
+
+bool PlatformSameFile(FileHandle first, FileHandle second, bool& same) {
+  struct stat a {};
+  struct stat b {};
+  if (fstat(static_cast<int>(first), &a) != 0 || fstat(static_cast<int>(second), &b) != 0) {
+    return Fail();
+  }
+  same = a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+  return true;
+}
+
+std::int64_t PlatformRead(FileHandle handle, void* buffer, std::size_t count) {
+  for (;;) {
+    const ssize_t got = read(static_cast<int>(handle), buffer, count);
+    if (got >= 0) {
+      return got;
+    }
+    if (errno != EINTR) {
+      Fail();
+      return -1;
+    }
+  }
+}
+
+namespace {
+
+std::int64_t WriteAll(int fd, const void* buffer, std::size_t count) {
+  const auto* bytes = static_cast<const char*>(buffer);
+  std::size_t done = 0;
+  while (done < count) {
+    const ssize_t put = write(fd, bytes + done, count - done);
+    if (put < 0 && errno == EINTR) {
+      continue;
+    }
+    if (put <= 0) {
+      LastError = put < 0 ? errno : 0;
+      return done == 0 && put < 0 ? -1 : static_cast<std::int64_t>(done);
+    }
+    done += static_cast<std::size_t>(put);
+  }
+  return static_cast<std::int64_t>(done);
+}
+
+} // namespace
+
+std::int64_t PlatformWrite(FileHandle handle, const void* buffer, std::size_t count) {
+  return WriteAll(static_cast<int>(handle), buffer, count);
+}
+
+bool PlatformClose(FileHandle handle) { return close(static_cast<int>(handle)) == 0 || Fail(); }
+
+int PlatformLastError() { return LastError; }
+
+int PlatformErrorRow(int osCode) {
+  switch (osCode) {
+  case ENOENT:
+  case ENOTDIR:
+    return 2;
+  case ENAMETOOLONG:
+    return 3;
+  case EMFILE:
+  case ENFILE:
+    return 4;
+  case EACCES:
+  case EPERM:
+  case EROFS:
+  case EISDIR:
+    return 5;
+  default:
+    return 0;
+  }
+}
+
+bool PlatformStdStreamUsable(StdStream stream) { return fcntl(StdFd(stream), F_GETFL) >= 0; }
+
+bool PlatformStdWrite(StdStream stream, const char* text, std::size_t length) {
+  return WriteAll(StdFd(stream), text, length) == static_cast<std::int64_t>(length);
+}
+
+std::string PlatformToOem(const std::string& text) { return text; }

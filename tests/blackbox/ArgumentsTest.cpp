@@ -1,0 +1,107 @@
+// Arguments and dispatch: what runs, and what only prints the usage text.
+#include "Harness.h"
+
+#include <sys/stat.h>
+
+namespace {
+
+const std::string Table = Bytes(Units{0x0001, 'H', 'i', 0, 0xFFFF});
+const std::string Dump = Bytes(u"\xFEFF" u"0001=Hi\n");
+
+class Arguments : public BlackBox {};
+
+TEST_F(Arguments, UsageWithoutConverting) {
+  ASSERT_EQ(mkdir(PathOf("folder.lang").c_str(), 0755), 0);
+  struct Case {
+    const char* Name;
+    std::vector<std::string> Args;
+  };
+  const Case cases[] = {
+      {"no arguments", {}},
+      {"mode word only", {"d"}},
+      {"capital D", {"D", "menu.lang"}},
+      {"capital E", {"E", "menu.txt"}},
+      {"another letter", {"x", "menu.lang"}},
+      {"missing file", {"d", "absent.lang"}},
+      {"a directory", {"d", "folder.lang"}},
+      {"path first, mode second", {"menu.lang", "d"}},
+      {"only empty arguments", {"", ""}},
+  };
+  for (const Case& c : cases) {
+    WriteFile("menu.lang", Table);
+    WriteFile("menu.txt", Dump);
+    const RunResult r = Run(c.Args);
+    EXPECT_EQ(r.Status, 0) << c.Name;
+    EXPECT_EQ(r.Out, Banner + Usage) << c.Name;
+    EXPECT_EQ(r.Err, "") << c.Name;
+    EXPECT_EQ(ReadFile("menu.lang"), Table) << c.Name;
+    EXPECT_EQ(ReadFile("menu.txt"), Dump) << c.Name;
+  }
+}
+
+TEST_F(Arguments, SpecialFilesAreNotInputs) {
+  if (ProgramIsEmulated()) {
+    GTEST_SKIP() << "FIFOs and /dev are POSIX names the emulated build does not see";
+  }
+  ASSERT_EQ(mkfifo(PathOf("pipe.lang").c_str(), 0644), 0);
+  for (const std::string path : {"pipe.lang", "/dev/zero", "/dev/null"}) {
+    const RunResult r = Run({"d", path});
+    EXPECT_EQ(r.Status, 0) << path;
+    EXPECT_EQ(r.Out, Banner + Usage) << path;
+  }
+}
+
+TEST_F(Arguments, ModeWordsThatConvert) {
+  struct Case {
+    std::vector<std::string> Args;
+    const char* Output;
+  };
+  const Case cases[] = {
+      {{"d", "menu.lang"}, "menu.txt"},
+      {{"decode", "menu.lang"}, "menu.txt"},
+      {{"", "d", "menu.lang"}, "menu.txt"},
+      {{"d", "", "menu.lang"}, "menu.txt"},
+      {{"d", "menu.lang", "extra", "words"}, "menu.txt"},
+      {{"e", "dump.txt"}, "dump.lang"},
+      {{"everything", "dump.txt", "ignored.lang"}, "dump.lang"},
+  };
+  for (const Case& c : cases) {
+    WriteFile("menu.lang", Table);
+    WriteFile("dump.txt", Dump);
+    const RunResult r = Run(c.Args);
+    EXPECT_EQ(r.Status, 0) << c.Args[0];
+    EXPECT_EQ(r.Err, "");
+    EXPECT_TRUE(Exists(c.Output)) << c.Output;
+    EXPECT_FALSE(Exists("ignored.lang"));
+    std::remove(PathOf(c.Output).c_str());
+  }
+}
+
+TEST_F(Arguments, OutputLandsBesideTheInput) {
+  ASSERT_EQ(mkdir(PathOf("dir.x").c_str(), 0755), 0);
+  ASSERT_EQ(mkdir(PathOf("My Games").c_str(), 0755), 0);
+  struct Case {
+    const char* Input;
+    const char* Mode;
+    const char* Output;
+  };
+  const Case cases[] = {
+      {"data", "d", "data.txt"},
+      {"a.b.lang", "d", "a.b.txt"},
+      {"data.", "d", "data.txt"},
+      {"dir.x/data", "d", "dir.x/data.txt"},
+      {"My Games/menu.lang", "d", "My Games/menu.txt"},
+      {"dump.TXT", "e", "dump.lang"},
+      {"dir.x/dump", "e", "dir.x/dump.lang"},
+      {"-dash.lang", "d", "-dash.txt"},
+  };
+  for (const Case& c : cases) {
+    const bool decoding = c.Mode[0] == 'd';
+    WriteFile(c.Input, decoding ? Table : Dump);
+    const RunResult r = Run({c.Mode, c.Input});
+    EXPECT_EQ(r.Status, 0) << c.Input;
+    EXPECT_EQ(ReadFile(c.Output), decoding ? Dump : Table) << c.Input << " -> " << c.Output;
+  }
+}
+
+} // namespace

@@ -1,0 +1,220 @@
+// Runs that must fail: the report, the exit status, and what is left on disk.
+#include "Harness.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+const std::string Bom = "\xFF\xFE";
+const std::string Table = Bytes(Units{0x0001, 'a', 0, 0xFFFF});
+const std::string Dump = Bom + Bytes(u"0001=a\n");
+const std::string Refusal =
+    "Initializing...ERROR: The output file is the input file. Nothing was changed.\r\n";
+
+class Failures : public BlackBox {};
+
+TEST_F(Failures, DumpWithoutByteOrderMarkLeavesTheTableAlone) {
+  for (const std::string& dump : {Bytes(u"0001=a\n"), std::string("\xFE\xFF\x30\x00", 4)}) {
+    WriteFile("t.txt", dump);
+    WriteFile("t.lang", "precious");
+    const RunResult r = Run({"e", "t.txt"});
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_EQ(r.Out, Banner + "Initializing...ERROR: Not UTF-16 LE (or headerless) encoding. "
+                              "Reencode then try again.\r\n");
+    EXPECT_EQ(r.Err, "");
+    EXPECT_EQ(ReadFile("t.lang"), "precious");
+  }
+}
+
+TEST_F(Failures, DumpTooShortForItsByteOrderMark) {
+  for (const std::string dump : {"", "\xFF"}) {
+    WriteFile("t.txt", dump);
+    const RunResult r = Run({"e", "t.txt"});
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_EQ(r.Out, Banner + "Initializing...");
+    EXPECT_EQ(ReportMessage(r.Err), "Read beyond end of file.");
+    EXPECT_FALSE(Exists("t.lang"));
+  }
+}
+
+TEST_F(Failures, ShortTrailingLineKeepsEarlierEntries) {
+  WriteFile("t.txt", Bom + Bytes(u"0001=a\n0002=b\n00F"));
+  const RunResult r = Run({"e", "t.txt"});
+  EXPECT_EQ(r.Status, 1);
+  EXPECT_EQ(r.Out, Banner + "Initializing... done\r\nEncoding...");
+  EXPECT_EQ(ReportMessage(r.Err), "Read beyond end of file.");
+  EXPECT_EQ(ReadFile("t.lang"), Bytes(Units{1, 'a', 0, 2, 'b', 0}));
+}
+
+TEST_F(Failures, OutputPathIsADirectory) {
+  WriteFile("t.lang", Table);
+  ASSERT_EQ(mkdir(PathOf("t.txt").c_str(), 0755), 0);
+  const RunResult r = Run({"d", "t.lang"});
+  EXPECT_EQ(r.Status, 1);
+  EXPECT_EQ(r.Out, Banner + "Initializing...");
+  EXPECT_EQ(ReportMessage(r.Err), "File access denied.");
+}
+
+TEST_F(Failures, OutputThroughALinkToAFullDisk) {
+  if (ProgramIsEmulated()) {
+    GTEST_SKIP() << "the emulated build reports the disk full under its own system's code";
+  }
+  WriteFile("t.lang", Table);
+  ASSERT_EQ(symlink("/dev/full", PathOf("t.txt").c_str()), 0);
+  const RunResult r = Run({"d", "t.lang"});
+  EXPECT_EQ(r.Status, 1);
+  EXPECT_EQ(r.Out, Banner + "Initializing... done\r\nDecoding...");
+  EXPECT_EQ(ReportMessage(r.Err), "I/O error 28.");
+  EXPECT_EQ(ReadFile("t.lang"), Table);
+}
+
+TEST_F(Failures, OutputRefusedWhenItIsTheInput) {
+  WriteFile("real.lang", Table);
+  ASSERT_EQ(link(PathOf("real.lang").c_str(), PathOf("hard.txt").c_str()), 0);
+  ASSERT_EQ(symlink("real.lang", PathOf("soft.txt").c_str()), 0);
+  WriteFile("same.txt", Dump);
+  WriteFile("same.lang", Dump);  // a dump under the table's name, so it passes the BOM check
+  struct Case {
+    const char* Name;
+    std::vector<std::string> Args;
+    const char* Input;
+    const std::string& Bytes;
+  };
+  const Case cases[] = {
+      {"decoding a .txt", {"d", "same.txt"}, "same.txt", Dump},
+      {"encoding a .lang", {"e", "same.lang"}, "same.lang", Dump},
+      {"output is a hard link to the input", {"d", "hard.txt"}, "real.lang", Table},
+      {"output is a symbolic link to the input", {"d", "soft.txt"}, "real.lang", Table},
+      {"another spelling of the input", {"d", "./same.txt"}, "same.txt", Dump},
+  };
+  for (const Case& c : cases) {
+    const RunResult r = Run(c.Args);
+    EXPECT_EQ(r.Status, 1) << c.Name;
+    EXPECT_EQ(r.Out, Banner + Refusal) << c.Name;
+    EXPECT_EQ(r.Err, "") << c.Name;
+    EXPECT_EQ(ReadFile(c.Input), c.Bytes) << c.Name << ": the input changed";
+  }
+}
+
+TEST_F(Failures, SymbolicLinkInputToItsOwnOutput) {
+  // link.txt points at real.lang; decoding real.lang writes real.txt, a different file: allowed.
+  // Decoding through link.lang, whose output link.txt is the same file as the input, is not.
+  WriteFile("real.lang", Table);
+  ASSERT_EQ(symlink("real.lang", PathOf("link.lang").c_str()), 0);
+  ASSERT_EQ(symlink("real.lang", PathOf("link.txt").c_str()), 0);
+  const RunResult r = Run({"d", "link.lang"});
+  EXPECT_EQ(r.Status, 1);
+  EXPECT_EQ(r.Out, Banner + Refusal);
+  EXPECT_EQ(ReadFile("real.lang"), Table);
+}
+
+TEST_F(Failures, NameTooLongForTheSystem) {
+  if (ProgramIsEmulated()) {
+    GTEST_SKIP() << "Windows limits names differently";
+  }
+  const std::string input = std::string(251, 'n') + ".txt";  // 255 characters: the most allowed
+  WriteFile(input, Dump);
+  const RunResult r = Run({"e", input});
+  EXPECT_EQ(r.Status, 1);
+  EXPECT_EQ(r.Out, Banner + "Initializing...");
+  EXPECT_EQ(ReportMessage(r.Err), "Invalid filename.");
+}
+
+TEST_F(Failures, PermissionsBiteEvenWhenRunByRoot) {
+  if (ProgramIsEmulated()) {
+    GTEST_SKIP() << "the emulator's prefix belongs to the user who built it";
+  }
+  ASSERT_EQ(chmod(Dir.c_str(), 0777), 0);
+  RunOptions asNobody;
+  asNobody.AsUnprivilegedUser = true;
+
+  WriteFile("t.lang", Table);
+  WriteFile("t.txt", "kept");
+  ASSERT_EQ(chmod(PathOf("t.lang").c_str(), 0444), 0);
+  ASSERT_EQ(chmod(PathOf("t.txt").c_str(), 0444), 0);
+  RunResult r = Run({"d", "t.lang"}, asNobody);
+  EXPECT_EQ(r.Status, 1);
+  EXPECT_EQ(ReportMessage(r.Err), "File access denied.");
+  EXPECT_EQ(ReadFile("t.txt"), "kept");
+
+  ASSERT_EQ(mkdir(PathOf("locked").c_str(), 0755), 0);  // owned by root: nobody cannot add files
+  WriteFile("locked/u.lang", Table);
+  r = Run({"d", "locked/u.lang"}, asNobody);
+  EXPECT_EQ(r.Status, 1);
+  EXPECT_EQ(ReportMessage(r.Err), "File access denied.");
+  EXPECT_FALSE(Exists("locked/u.txt"));
+
+  WriteFile("secret.lang", Table);
+  ASSERT_EQ(chmod(PathOf("secret.lang").c_str(), 0200), 0);
+  r = Run({"d", "secret.lang"}, asNobody);
+  EXPECT_EQ(r.Status, 1);
+  EXPECT_EQ(r.Out, Banner + "Initializing...");
+  EXPECT_EQ(ReportMessage(r.Err), "File access denied.");
+}
+
+class ConsoleFailures : public BlackBox {};
+
+TEST_F(ConsoleFailures, StandardOutputToAFullDisk) {
+  if (ProgramIsEmulated()) {
+    GTEST_SKIP() << "the emulated build reports the disk full under its own system's code";
+  }
+  WriteFile("t.lang", Table);
+  RunOptions full;
+  full.Stdout = StdoutKind::File;
+  full.StdoutPath = "/dev/full";
+  const RunResult r = Run({"d", "t.lang"}, full);
+  EXPECT_EQ(r.Status, 1);
+  EXPECT_EQ(ReportMessage(r.Err), "I/O error 28.");
+  EXPECT_FALSE(Exists("t.txt")) << "nothing runs after the banner fails";
+}
+
+TEST_F(ConsoleFailures, StandardOutputClosed) {
+  if (ProgramIsEmulated()) {
+    GTEST_SKIP() << "a closed standard output cannot be handed to a program under the emulator";
+  }
+  WriteFile("t.lang", Table);
+  RunOptions closed;
+  closed.Stdout = StdoutKind::Closed;
+  closed.CloseStdin = true;
+  const RunResult r = Run({"d", "t.lang"}, closed);
+  EXPECT_EQ(r.Status, 1);
+  EXPECT_EQ(ReportMessage(r.Err), "I/O error 105.");
+  EXPECT_FALSE(Exists("t.txt"));
+}
+
+TEST_F(ConsoleFailures, ClosedPipeIsAReportNotASignal) {
+  WriteFile("t.lang", Table);
+  RunOptions broken;
+  broken.Stdout = StdoutKind::BrokenPipe;
+  const RunResult r = Run({"d", "t.lang"}, broken);
+  EXPECT_EQ(r.Status, 1);
+  const std::string message = ReportMessage(r.Err);
+  EXPECT_TRUE(message == "I/O error 32." || message == "I/O error 109." ||
+              message == "I/O error 232.")
+      << message;
+}
+
+TEST_F(ConsoleFailures, ClosedStandardStreamsNeverReceiveData) {
+  if (ProgramIsEmulated()) {
+    GTEST_SKIP() << "closed standard streams cannot be handed to a program under the emulator";
+  }
+  // With standard input and error closed, the files must not take their descriptors: the
+  // conversion's data goes to the files and nothing else does.
+  WriteFile("t.lang", Table);
+  RunOptions closed;
+  closed.CloseStdin = true;
+  closed.CloseStderr = true;
+  RunResult r = Run({"d", "t.lang"}, closed);
+  EXPECT_EQ(r.Status, 0);
+  EXPECT_EQ(ReadFile("t.txt"), Dump);
+
+  // A failure after the files are open, with nowhere to report it: status 1, and the report
+  // must not have gone into the table through a borrowed descriptor.
+  WriteFile("s.txt", Bom + Bytes(u"0001=a\n00"));
+  r = Run({"e", "s.txt"}, closed);
+  EXPECT_EQ(r.Status, 1);
+  EXPECT_EQ(ReadFile("s.lang"), Bytes(Units{1, 'a', 0}));
+}
+
+} // namespace

@@ -1,0 +1,211 @@
+#include "Harness.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+const std::string Banner =
+    "\r\nVorlanth .lang <-> .txt converter.\r\nFree software under the MIT licence, with no "
+    "warranty.\r\n";
+const std::string Usage =
+    "Usage:\r\n   vorlanth_lang.exe e some.txt\r\n   vorlanth_lang.exe d some.lang\r\n";
+
+const std::vector<std::string>& ProgramCommand() {
+  static const std::vector<std::string> command = [] {
+    std::vector<std::string> words;
+    std::ifstream file(VORLANTH_COMMAND_FILE);
+    for (std::string line; std::getline(file, line);) {
+      if (!line.empty()) {
+        words.push_back(line);
+      }
+    }
+    if (words.empty()) {
+      throw std::runtime_error("no program command in " VORLANTH_COMMAND_FILE);
+    }
+    return words;
+  }();
+  return command;
+}
+
+bool ProgramIsEmulated() { return ProgramCommand().size() > 1; }
+
+std::string Bytes(const Units& units) {
+  std::string bytes;
+  for (const std::uint16_t unit : units) {
+    bytes += static_cast<char>(unit & 0xFF);
+    bytes += static_cast<char>(unit >> 8);
+  }
+  return bytes;
+}
+
+std::string Bytes(std::u16string_view text) { return Bytes(Units(text.begin(), text.end())); }
+
+Units UnitsOf(const std::string& bytes) {
+  Units units;
+  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    units.push_back(static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[i]) |
+                                               static_cast<unsigned char>(bytes[i + 1]) << 8));
+  }
+  return units;
+}
+
+void BlackBox::SetUp() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "vorlanth-XXXXXX").string();
+  ASSERT_NE(mkdtemp(pattern.data()), nullptr) << "mkdtemp: " << std::strerror(errno);
+  Dir = pattern;
+}
+
+void BlackBox::TearDown() {
+  std::error_code ignored;
+  // Undo what a case may have done to its folder's permissions before removing it.
+  std::filesystem::permissions(Dir, std::filesystem::perms::owner_all,
+                               std::filesystem::perm_options::add, ignored);
+  std::filesystem::remove_all(Dir, ignored);
+}
+
+void BlackBox::WriteFile(const std::string& name, const std::string& bytes) const {
+  std::ofstream file(PathOf(name), std::ios::binary | std::ios::trunc);
+  file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  ASSERT_TRUE(file.good()) << "writing " << name;
+}
+
+std::string BlackBox::ReadFile(const std::string& name) const {
+  std::ifstream file(PathOf(name), std::ios::binary);
+  std::ostringstream bytes;
+  bytes << file.rdbuf();
+  return bytes.str();
+}
+
+bool BlackBox::Exists(const std::string& name) const {
+  struct stat info {};
+  return lstat(PathOf(name).c_str(), &info) == 0;
+}
+
+namespace {
+
+void Drain(int outFd, int errFd, std::string& out, std::string& err) {
+  pollfd fds[2] = {{outFd, POLLIN, 0}, {errFd, POLLIN, 0}};
+  int open = (outFd >= 0 ? 1 : 0) + 1;
+  if (outFd < 0) {
+    fds[0].fd = -1;
+  }
+  char chunk[65536];
+  while (open > 0) {
+    if (poll(fds, 2, -1) < 0) {
+      if (errno == EINTR) {
+        continue;
+      }
+      break;
+    }
+    for (int i = 0; i < 2; ++i) {
+      if (fds[i].fd < 0 || fds[i].revents == 0) {
+        continue;
+      }
+      const ssize_t got = read(fds[i].fd, chunk, sizeof chunk);
+      if (got <= 0) {
+        close(fds[i].fd);
+        fds[i].fd = -1;
+        --open;
+      } else {
+        (i == 0 ? out : err).append(chunk, static_cast<std::size_t>(got));
+      }
+    }
+  }
+}
+
+} // namespace
+
+RunResult BlackBox::Run(const std::vector<std::string>& arguments, const RunOptions& options) {
+  std::vector<std::string> words;
+  if (options.AsUnprivilegedUser && geteuid() == 0) {
+    words = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--"};
+  }
+  words.insert(words.end(), ProgramCommand().begin(), ProgramCommand().end());
+  words.insert(words.end(), arguments.begin(), arguments.end());
+  std::vector<char*> argv;
+  for (std::string& word : words) {
+    argv.push_back(word.data());
+  }
+  argv.push_back(nullptr);
+
+  int outPipe[2] = {-1, -1};
+  int errPipe[2] = {-1, -1};
+  EXPECT_EQ(pipe(errPipe), 0);
+  if (options.Stdout == StdoutKind::Pipe || options.Stdout == StdoutKind::BrokenPipe) {
+    EXPECT_EQ(pipe(outPipe), 0);
+  }
+  if (options.Stdout == StdoutKind::BrokenPipe) {
+    close(outPipe[0]);  // nobody reads: the program's first write meets a closed pipe
+    outPipe[0] = -1;
+  }
+
+  const pid_t child = fork();
+  if (child == 0) {
+    if (chdir(Dir.c_str()) != 0) {
+      _exit(126);
+    }
+    switch (options.Stdout) {
+    case StdoutKind::Pipe:
+    case StdoutKind::BrokenPipe:
+      dup2(outPipe[1], STDOUT_FILENO);
+      break;
+    case StdoutKind::Closed:
+      close(STDOUT_FILENO);
+      break;
+    case StdoutKind::File: {
+      const int fd = open(options.StdoutPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      if (fd < 0) {
+        _exit(126);
+      }
+      dup2(fd, STDOUT_FILENO);
+      close(fd);
+      break;
+    }
+    }
+    dup2(errPipe[1], STDERR_FILENO);
+    for (const int fd : {outPipe[0], outPipe[1], errPipe[0], errPipe[1]}) {
+      if (fd > STDERR_FILENO) {
+        close(fd);
+      }
+    }
+    if (options.CloseStdin) {
+      close(STDIN_FILENO);
+    }
+    if (options.CloseStderr) {
+      close(STDERR_FILENO);
+    }
+    execvp(argv[0], argv.data());
+    _exit(127);
+  }
+  if (outPipe[1] >= 0) {
+    close(outPipe[1]);
+  }
+  close(errPipe[1]);
+  RunResult result;
+  Drain(outPipe[0], errPipe[0], result.Out, result.Err);
+  int status = 0;
+  waitpid(child, &status, 0);
+  result.Status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return result;
+}
+
+std::string ReportMessage(const std::string& err) {
+  static const std::regex report(
+      "Exception EInOutError in module vorlanth_lang(\\.exe)? at [0-9A-F]{8}\\.\r\n(.*)\r\n\r\n");
+  std::smatch match;
+  if (!std::regex_match(err, match, report)) {
+    ADD_FAILURE() << "not a failure report: \"" << err << '"';
+    return {};
+  }
+  return match[2].str();
+}

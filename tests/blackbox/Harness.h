@@ -1,0 +1,59 @@
+// Runs the built program as a user would, in a fresh folder per case, and captures what it prints.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+using Units = std::vector<std::uint16_t>;
+
+enum class StdoutKind { Pipe, Closed, BrokenPipe, File };
+
+struct RunOptions {
+  StdoutKind Stdout = StdoutKind::Pipe;
+  std::string StdoutPath;       // with StdoutKind::File
+  bool CloseStdin = false;
+  bool CloseStderr = false;
+  bool AsUnprivilegedUser = false;  // run as "nobody", so permission checks bite even for root
+};
+
+struct RunResult {
+  int Status = -1;
+  std::string Out;
+  std::string Err;
+};
+
+// The command that runs the program under test, from the suite's configuration.
+const std::vector<std::string>& ProgramCommand();
+
+// Whether the program runs under an emulator (its first word is not the program itself).
+bool ProgramIsEmulated();
+
+// Little-endian bytes of units, and back.
+std::string Bytes(const Units& units);
+std::string Bytes(std::u16string_view text);
+Units UnitsOf(const std::string& bytes);
+
+class BlackBox : public ::testing::Test {
+protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  RunResult Run(const std::vector<std::string>& arguments, const RunOptions& options = {});
+
+  std::string PathOf(const std::string& name) const { return Dir + "/" + name; }
+  void WriteFile(const std::string& name, const std::string& bytes) const;
+  std::string ReadFile(const std::string& name) const;
+  bool Exists(const std::string& name) const;
+
+  std::string Dir;
+};
+
+// What the program prints before anything else.
+extern const std::string Banner;
+extern const std::string Usage;
+
+// Checks a failure report on standard error and returns its message line.
+std::string ReportMessage(const std::string& err);

@@ -1,0 +1,280 @@
+// The conversions over memory: fixed cases, agreement with a plain unit-at-a-time reading of the
+// formats wherever chunk boundaries fall, and round trips.
+#include "convert/DecodeUnits.h"
+#include "convert/EncodeUnits.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Units = std::vector<Unit>;
+
+// Hands out the input in chunks of a fixed size, so that tests choose where boundaries fall.
+struct MemorySource {
+  const Units& Input;
+  std::size_t ChunkSize;
+  std::size_t Position = 0;
+  std::span<const Unit> Peek() {
+    const std::size_t left = Input.size() - Position;
+    return {Input.data() + Position, left < ChunkSize ? left : ChunkSize};
+  }
+  void Advance(std::size_t count) { Position += count; }
+};
+
+struct MemorySink {
+  Units Output;
+  void Put(const Unit* units, std::size_t count) { Output.insert(Output.end(), units, units + count); }
+  void PutUnit(Unit unit) { Output.push_back(unit); }
+};
+
+Units U(std::u16string_view text) { return {text.begin(), text.end()}; }
+
+Units Join(std::initializer_list<Units> parts) {
+  Units all;
+  for (const Units& part : parts) {
+    all.insert(all.end(), part.begin(), part.end());
+  }
+  return all;
+}
+
+struct Result {
+  Units Output;
+  std::uint64_t Count = 0;
+  bool ReadBeyondEnd = false;
+};
+
+Result Decode(const Units& input, std::size_t chunk) {
+  MemorySource source{input, chunk};
+  MemorySink sink;
+  Result result;
+  result.Count = DecodeUnits(source, sink);
+  result.Output = std::move(sink.Output);
+  return result;
+}
+
+Result Encode(const Units& input, std::size_t chunk) {
+  MemorySource source{input, chunk};
+  MemorySink sink;
+  Result result;
+  try {
+    result.Count = EncodeUnits(source, sink);
+  } catch (const EInOutError& failure) {
+    EXPECT_EQ(failure.ErrorCode, 100);
+    result.ReadBeyondEnd = true;
+  }
+  result.Output = std::move(sink.Output);
+  return result;
+}
+
+// The formats read one unit at a time, straight from their description.
+Result ReferenceDecode(const Units& input) {
+  Result result;
+  std::size_t i = 0;
+  while (i < input.size()) {
+    const Unit id = input[i++];
+    if (id == 0xFFFF) {
+      break;
+    }
+    char field[6];
+    std::snprintf(field, sizeof field, "%04X", id);
+    for (int k = 0; k < 4; ++k) {
+      result.Output.push_back(static_cast<Unit>(field[k]));
+    }
+    result.Output.push_back('=');
+    ++result.Count;
+    while (i < input.size()) {
+      const Unit unit = input[i++];
+      result.Output.push_back(unit == 0 ? Unit{0x0A} : unit);
+      if (unit == 0) {
+        break;
+      }
+    }
+  }
+  return result;
+}
+
+Result ReferenceEncode(const Units& input) {
+  Result result;
+  std::size_t i = 0;
+  while (i < input.size()) {
+    if (input.size() - i < 5) {
+      result.ReadBeyondEnd = true;
+      return result;
+    }
+    std::uint64_t value = 0;
+    for (int k = 0; k < 5; ++k) {
+      const Unit c = input[i++];
+      const std::size_t digit = std::string_view("0123456789abcdef0123456789ABCDEF").find(
+          c < 0x80 ? static_cast<char>(c) : '?');
+      if (digit != std::string_view::npos) {
+        value = value * 16 + digit % 16;
+      }
+    }
+    ++result.Count;
+    const auto id = static_cast<Unit>(value & 0xFFFF);
+    if (id == 0xFFFF) {
+      break;
+    }
+    result.Output.push_back(id);
+    while (i < input.size()) {
+      const Unit unit = input[i++];
+      result.Output.push_back(unit == 0x0A ? Unit{0} : unit);
+      if (unit == 0x0A) {
+        break;
+      }
+    }
+  }
+  result.Output.push_back(0xFFFF);
+  return result;
+}
+
+struct ConvertCase {
+  const char* Name;
+  Units Input;
+  Units Output;
+  std::uint64_t Count;
+};
+
+TEST(DecodeUnits, Cases) {
+  const ConvertCase cases[] = {
+      {"empty input", {}, {}, 0},
+      {"end marker only", {0xFFFF}, {}, 0},
+      {"one entry", {0x0001, 'H', 'i', 0, 0xFFFF}, U(u"0001=Hi\n"), 1},
+      {"empty text", {7, 0, 0xFFFF}, U(u"0007=\n"), 1},
+      {"high ids", {0x8000, 0, 0xFFFE, 0, 0xABCD, 0}, U(u"8000=\nFFFE=\nABCD=\n"), 3},
+      {"id cut off by the end", {0x0102, 'a', 0, 0x0304}, U(u"0102=a\n0304="), 2},
+      {"text cut off by the end", {0x0010, 'a', 'b'}, U(u"0010=ab"), 1},
+      {"LF inside a text is kept", {0x0001, 'a', 0x0A, 'b', 0}, U(u"0001=a\nb\n"), 1},
+      {"CR and = pass through", {0x0002, 'x', '=', 0x0D, 0}, U(u"0002=x=\r\n"), 1},
+      {"surrogate pair", {0x0003, 0xD83D, 0xDE00, 0}, Join({U(u"0003="), {0xD83D, 0xDE00}, U(u"\n")}), 1},
+      {"nothing after the end marker", {0x0001, 0, 0xFFFF, 0x0002, 'z', 0}, U(u"0001=\n"), 1},
+      {"a dump read as a table", {0xFEFF, '0', '=', 0x0A}, U(u"FEFF=0=\n"), 1},
+  };
+  for (const ConvertCase& c : cases) {
+    for (std::size_t chunk : {std::size_t{1}, std::size_t{2}, std::size_t{3}, std::size_t{1000}}) {
+      const Result r = Decode(c.Input, chunk);
+      EXPECT_EQ(r.Output, c.Output) << c.Name << ", chunk " << chunk;
+      EXPECT_EQ(r.Count, c.Count) << c.Name << ", chunk " << chunk;
+    }
+  }
+}
+
+TEST(EncodeUnits, Cases) {
+  const ConvertCase cases[] = {
+      {"empty dump", {}, {0xFFFF}, 0},
+      {"one line", U(u"0001=Hi\n"), {0x0001, 'H', 'i', 0, 0xFFFF}, 1},
+      {"empty text", U(u"0007=\n"), {7, 0, 0xFFFF}, 1},
+      {"lower-case digits", U(u"00ab=x\n"), {0xAB, 'x', 0, 0xFFFF}, 1},
+      {"five digits keep the low 16 bits", U(u"12345x\n"), {0x2345, 'x', 0, 0xFFFF}, 1},
+      {"last line without LF", U(u"0001=ab"), {1, 'a', 'b', 0xFFFF}, 1},
+      {"CR before LF stays in the text", U(u"0001=a\r\n"), {1, 'a', 0x0D, 0, 0xFFFF}, 1},
+      {"an empty line shifts the id field", U(u"0001=a\n\n0002=b\n"),
+       {1, 'a', 0, 2, '=', 'b', 0, 0xFFFF}, 2},
+      {"FFFF ends the encoding", U(u"0001=a\nFFFF=gone\n0002=b\n"), {1, 'a', 0, 0xFFFF}, 2},
+      {"id field of non-digits", U(u"====:x\n"), {0, 'x', 0, 0xFFFF}, 1},
+      {"non-ASCII units are not digits", Join({{0x0660, 0xFF11, '1', 0x00E9, '='}, U(u"t\n")}),
+       {1, 't', 0, 0xFFFF}, 1},
+      {"NUL units in the id field", Join({{0, 'A', 0, 0, '='}, U(u"\n")}), {0x0A, 0, 0xFFFF}, 1},
+      {"an id field of exactly five units at the end", U(u"0002="), {2, 0xFFFF}, 1},
+  };
+  for (const ConvertCase& c : cases) {
+    for (std::size_t chunk : {std::size_t{1}, std::size_t{2}, std::size_t{4}, std::size_t{1000}}) {
+      const Result r = Encode(c.Input, chunk);
+      EXPECT_FALSE(r.ReadBeyondEnd) << c.Name;
+      EXPECT_EQ(r.Output, c.Output) << c.Name << ", chunk " << chunk;
+      EXPECT_EQ(r.Count, c.Count) << c.Name << ", chunk " << chunk;
+    }
+  }
+}
+
+TEST(EncodeUnits, ShortTrailingLineFailsAndKeepsEarlierEntries) {
+  for (std::u16string_view tail : {u"0", u"00", u"000", u"0002"}) {
+    const Units input = Join({U(u"0001=a\n"), U(tail)});
+    for (std::size_t chunk : {std::size_t{1}, std::size_t{3}, std::size_t{1000}}) {
+      const Result r = Encode(input, chunk);
+      EXPECT_TRUE(r.ReadBeyondEnd) << "tail length " << tail.size();
+      EXPECT_EQ(r.Output, (Units{1, 'a', 0})) << "no end marker after a failure";
+    }
+  }
+}
+
+// Inputs made of few distinct units, so that terminators, LFs, FFFF and digits fall often.
+Units RandomUnits(std::mt19937& random, std::size_t length) {
+  static constexpr Unit alphabet[] = {0x0000, 0x000A, 0x000D, 0xFFFF, 0xFEFF, '0', '1',
+                                      'A',    'f',    '=',    'x',    0x00E9, 0xD83D, 0x8000};
+  std::uniform_int_distribution<std::size_t> pick(0, std::size(alphabet) - 1);
+  std::uniform_int_distribution<int> any(0, 0xFFFF);
+  Units units(length);
+  for (Unit& unit : units) {
+    unit = random() % 4 == 0 ? static_cast<Unit>(any(random)) : alphabet[pick(random)];
+  }
+  return units;
+}
+
+TEST(Conversions, AgreeWithUnitAtATimeWhereverChunksEnd) {
+  std::mt19937 random(20261207);
+  for (int round = 0; round < 300; ++round) {
+    const Units input = RandomUnits(random, random() % 64);
+    const Result decoded = ReferenceDecode(input);
+    const Result encoded = ReferenceEncode(input);
+    for (std::size_t chunk = 1; chunk <= input.size() + 1; ++chunk) {
+      const Result d = Decode(input, chunk);
+      ASSERT_EQ(d.Output, decoded.Output) << "round " << round << ", chunk " << chunk;
+      ASSERT_EQ(d.Count, decoded.Count);
+      const Result e = Encode(input, chunk);
+      ASSERT_EQ(e.ReadBeyondEnd, encoded.ReadBeyondEnd) << "round " << round << ", chunk " << chunk;
+      ASSERT_EQ(e.Output, encoded.Output);
+      if (!e.ReadBeyondEnd) {
+        ASSERT_EQ(e.Count, encoded.Count);
+      }
+    }
+  }
+}
+
+TEST(Conversions, LongRunsCrossTheVectorScan) {
+  // Terminators at every offset of a long text, so the scan finds them in every lane.
+  for (std::size_t length = 0; length < 70; ++length) {
+    Units table = {0x0042};
+    table.insert(table.end(), length, Unit{'a'});
+    table.push_back(0);
+    table.push_back(0xFFFF);
+    const Result d = Decode(table, 1 << 20);
+    ASSERT_EQ(d.Output, ReferenceDecode(table).Output) << "text length " << length;
+    const Result back = Encode(d.Output, 1 << 20);
+    ASSERT_EQ(back.Output, table) << "text length " << length;
+  }
+}
+
+TEST(Conversions, WellFormedTablesRoundTrip) {
+  std::mt19937 random(7);
+  for (int round = 0; round < 200; ++round) {
+    Units table;
+    const std::size_t entries = random() % 20;
+    for (std::size_t e = 0; e < entries; ++e) {
+      table.push_back(static_cast<Unit>(random() % 0xFFFF));  // never the end marker
+      const std::size_t length = random() % 40;
+      for (std::size_t k = 0; k < length; ++k) {
+        Unit unit = 0;
+        while (unit == 0 || unit == 0x0A) {
+          unit = static_cast<Unit>(random());
+        }
+        table.push_back(unit);
+      }
+      table.push_back(0);
+    }
+    table.push_back(0xFFFF);
+    const std::size_t chunk = 1 + random() % 50;
+    const Result dump = Decode(table, chunk);
+    EXPECT_EQ(dump.Count, entries);
+    const Result back = Encode(dump.Output, chunk);
+    EXPECT_EQ(back.Output, table) << "round " << round;
+    EXPECT_EQ(back.Count, entries);
+  }
+}
+
+} // namespace
