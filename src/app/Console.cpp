@@ -34,4 +34,6 @@ void ConsoleWriteLine(std::string_view text) {
   ConsoleWrite(line);
 }
 
-void EndRun(int status) { std::exit(status); }
+void EndRun(int status) {
+  std::exit(status);
+}

@@ -23,10 +23,9 @@ constexpr std::uint8_t HexDigitValue(char c) {
 // The value of the hexadecimal digits among the first 16 characters, most significant first. At
 // most 16 digits fit, so no overflow is possible; a top bit set comes back negative.
 constexpr std::int64_t HexStrToInt64(std::string_view text) {
-  const std::size_t length = text.size() < 16 ? text.size() : 16;
   std::uint64_t value = 0;
-  for (std::size_t i = 0; i < length; ++i) {
-    const std::uint8_t digit = HexDigitValue(text[i]);
+  for (const char c : text.substr(0, 16)) {
+    const std::uint8_t digit = HexDigitValue(c);
     if (digit != NotAHexDigit) {
       value = (value << 4) | digit;
     }

@@ -2,17 +2,15 @@
 
 #include "platform/Platform.h"
 
-#include <array>
-#include <cstdio>
-
 std::string FailureReportText(const Exception& failure, const std::string& moduleName) {
-  std::array<char, 9> location{};
-  std::snprintf(location.data(), location.size(), "%08X",
-                static_cast<unsigned>(failure.CodeLocation));
+  std::string location(8, '0');
+  for (std::size_t i = 0; i < location.size(); ++i) {
+    location[7 - i] = "0123456789ABCDEF"[(failure.CodeLocation >> (4 * i)) & 0xF];
+  }
   const std::string& message = failure.Message;
   const bool closed = message.empty() || message.back() == '.';
   return std::string("Exception ") + failure.ClassName() + " in module " + moduleName + " at " +
-         location.data() + ".\r\n" + message + (closed ? "" : ".") + "\r\n\r\n";
+         location + ".\r\n" + message + (closed ? "" : ".") + "\r\n\r\n";
 }
 
 void ReportFailure(const Exception& failure, const std::string& moduleName) {

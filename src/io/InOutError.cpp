@@ -2,6 +2,7 @@
 
 #include "platform/Platform.h"
 
+#include <numeric>
 #include <string_view>
 
 std::string InOutErrorMessage(int code) {
@@ -25,30 +26,29 @@ std::string InOutErrorMessage(int code) {
   }
 }
 
-std::uint32_t CodeLocationOf(const std::source_location& site) {
+std::uint32_t CodeLocationOf(const char* file, unsigned line) {
   // FNV-1a over "File.cpp:123": independent of where the build tree lies.
-  std::string_view file = site.file_name();
-  const std::size_t slash = file.find_last_of("/\\");
+  std::string_view name = file;
+  const std::size_t slash = name.find_last_of("/\\");
   if (slash != std::string_view::npos) {
-    file.remove_prefix(slash + 1);
+    name.remove_prefix(slash + 1);
   }
-  const std::string key = std::string(file) + ':' + std::to_string(site.line());
-  std::uint32_t hash = 2166136261U;
-  for (const char c : key) {
-    hash = (hash ^ static_cast<unsigned char>(c)) * 16777619U;
-  }
-  return hash;
+  const std::string key = std::string(name) + ':' + std::to_string(line);
+  return std::accumulate(key.begin(), key.end(), std::uint32_t{2166136261U},
+                         [](std::uint32_t hash, char c) {
+                           return (hash ^ static_cast<unsigned char>(c)) * 16777619U;
+                         });
 }
 
-void RaiseInOutError(int code, std::source_location site) {
-  throw EInOutError(code, InOutErrorMessage(code), CodeLocationOf(site));
+void RaiseInOutError(int code, const char* file, unsigned line) {
+  throw EInOutError(code, InOutErrorMessage(code), CodeLocationOf(file, line));
 }
 
-void RaiseLastOsError(std::source_location site) {
+void RaiseLastOsError(const char* file, unsigned line) {
   const int osCode = PlatformLastError();
   const int row = PlatformErrorRow(osCode);
   if (row != 0) {
-    throw EInOutError(row, InOutErrorMessage(row), CodeLocationOf(site));
+    throw EInOutError(row, InOutErrorMessage(row), CodeLocationOf(file, line));
   }
-  throw EInOutError(osCode, "I/O error " + std::to_string(osCode), CodeLocationOf(site));
+  throw EInOutError(osCode, "I/O error " + std::to_string(osCode), CodeLocationOf(file, line));
 }

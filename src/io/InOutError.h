@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <source_location>
 #include <string>
 
 class TObject {
@@ -45,13 +44,17 @@ inline constexpr int StdOutputUnusable = 105;
 std::string InOutErrorMessage(int code);
 
 // A stable 32-bit value for a place in the source, from its file name (without directory) and line.
-std::uint32_t CodeLocationOf(const std::source_location& site);
+std::uint32_t CodeLocationOf(const char* file, unsigned line);
+
+// Each Raise takes the place it is called from (the compilers fill in the default arguments there)
+// as the failure's code location.
 
 // Raises one of the layer's own codes (100, 101, 103, 105, ...).
-[[noreturn]] void RaiseInOutError(int code,
-                                  std::source_location site = std::source_location::current());
+[[noreturn]] void RaiseInOutError(int code, const char* file = __builtin_FILE(),
+                                  unsigned line = __builtin_LINE());
 
 // Raises the operating system's code of the last failed platform call. A code that means what one
 // of the table's rows means is reported as that row; any other as "I/O error N" with the
 // system's own number, even where that number happens to equal a row of the table.
-[[noreturn]] void RaiseLastOsError(std::source_location site = std::source_location::current());
+[[noreturn]] void RaiseLastOsError(const char* file = __builtin_FILE(),
+                                   unsigned line = __builtin_LINE());

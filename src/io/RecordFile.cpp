@@ -164,7 +164,9 @@ void WriteRecordsSlow(RecordFile& file, const Unit* units, std::size_t count) {
   }
 }
 
-void FlushRecords(RecordFile& file) { WritePending(file); }
+void FlushRecords(RecordFile& file) {
+  WritePending(file);
+}
 
 void CloseRecordFile(RecordFile& file) {
   RequireOpen(file);

@@ -49,9 +49,13 @@ void OpenExisting(RecordFile& file, const std::string& path);
 // file. A lone trailing byte is never part of it.
 std::span<const Unit> PeekRecords(RecordFile& file);
 
-inline void SkipRecords(RecordFile& file, std::size_t count) { file.Start += count; }
+inline void SkipRecords(RecordFile& file, std::size_t count) {
+  file.Start += count;
+}
 
-inline bool AtEnd(RecordFile& file) { return PeekRecords(file).empty(); }
+inline bool AtEnd(RecordFile& file) {
+  return PeekRecords(file).empty();
+}
 
 // Reads exactly `count` units; fewer left in the file fails with "Read beyond end of file".
 void ReadRecords(RecordFile& file, Unit* units, std::size_t count);

@@ -17,7 +17,9 @@ bool Fail() {
   return false;
 }
 
-int StdFd(StdStream stream) { return stream == StdStream::Output ? STDOUT_FILENO : STDERR_FILENO; }
+int StdFd(StdStream stream) {
+  return stream == StdStream::Output ? STDOUT_FILENO : STDERR_FILENO;
+}
 
 // Data files never take descriptors 0 to 2: if the process started with a standard stream closed,
 // console text written to that descriptor would otherwise land in a data file.
@@ -37,10 +39,13 @@ FileHandle AboveStdStreams(int fd) {
 
 void PlatformStartup() {
   // A closed pipe must surface as a failed write with a report, not as a silent death.
-  std::signal(SIGPIPE, SIG_IGN);
+  // Cannot fail for a valid signal number.
+  (void)std::signal(SIGPIPE, SIG_IGN);
 }
 
-bool PlatformCommandLine(std::string& /*line*/) { return false; }
+bool PlatformCommandLine(std::string& /*line*/) {
+  return false;
+}
 
 std::string PlatformProgramFileName(const char* argv0) {
   std::string name;
@@ -139,9 +144,13 @@ std::int64_t PlatformWrite(FileHandle handle, const void* buffer, std::size_t co
   return WriteAll(static_cast<int>(handle), buffer, count);
 }
 
-bool PlatformClose(FileHandle handle) { return close(static_cast<int>(handle)) == 0 || Fail(); }
+bool PlatformClose(FileHandle handle) {
+  return close(static_cast<int>(handle)) == 0 || Fail();
+}
 
-int PlatformLastError() { return LastError; }
+int PlatformLastError() {
+  return LastError;
+}
 
 int PlatformErrorRow(int osCode) {
   switch (osCode) {
@@ -163,10 +172,14 @@ int PlatformErrorRow(int osCode) {
   }
 }
 
-bool PlatformStdStreamUsable(StdStream stream) { return fcntl(StdFd(stream), F_GETFL) >= 0; }
+bool PlatformStdStreamUsable(StdStream stream) {
+  return fcntl(StdFd(stream), F_GETFL) >= 0;
+}
 
 bool PlatformStdWrite(StdStream stream, const char* text, std::size_t length) {
   return WriteAll(StdFd(stream), text, length) == static_cast<std::int64_t>(length);
 }
 
-std::string PlatformToOem(const std::string& text) { return text; }
+std::string PlatformToOem(const std::string& text) {
+  return text;
+}

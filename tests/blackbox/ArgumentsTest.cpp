@@ -6,7 +6,8 @@
 namespace {
 
 const std::string Table = Bytes(Units{0x0001, 'H', 'i', 0, 0xFFFF});
-const std::string Dump = Bytes(u"\xFEFF" u"0001=Hi\n");
+const std::string Dump = Bytes(u"\xFEFF"
+                               u"0001=Hi\n");
 
 class Arguments : public BlackBox {};
 

@@ -34,12 +34,14 @@ class Decoding : public BlackBox {};
 TEST_F(Decoding, Cases) {
   const FormatCase cases[] = {
       {"the documented example", std::string("\x01\x00\x48\x00\x69\x00\x00\x00\xFF\xFF", 10),
-       std::string("\xFF\xFE\x30\x00\x30\x00\x30\x00\x31\x00\x3D\x00\x48\x00\x69\x00\x0A\x00", 18), 1},
+       std::string("\xFF\xFE\x30\x00\x30\x00\x30\x00\x31\x00\x3D\x00\x48\x00\x69\x00\x0A\x00", 18),
+       1},
       {"an empty file", "", Bom, 0},
       {"a single byte", "\x41", Bom, 0},
       {"the end marker only", "\xFF\xFF", Bom, 0},
       {"an odd trailing byte", Bytes(Units{0x0005, 'a', 0}) + "\x7F", Bom + Bytes(u"0005=a\n"), 1},
-      {"no end marker", Bytes(Units{0x0005, 'a', 0, 0x0006, 'b', 0}), Bom + Bytes(u"0005=a\n0006=b\n"), 2},
+      {"no end marker", Bytes(Units{0x0005, 'a', 0, 0x0006, 'b', 0}),
+       Bom + Bytes(u"0005=a\n0006=b\n"), 2},
       {"an id at the very end", Bytes(Units{0x0005, 0, 0x0006}), Bom + Bytes(u"0005=\n0006="), 2},
       {"high ids", Bytes(Units{0x8000, 0, 0xFFFE, 0, 0xFFFF}), Bom + Bytes(u"8000=\nFFFE=\n"), 2},
       {"bytes after the end marker", Bytes(Units{0x0001, 0, 0xFFFF, 0x0002, 'x', 0}),
@@ -88,11 +90,12 @@ TEST_F(Encoding, Cases) {
        Bom + Bytes(u"0001=a\r\n0002=\r\n"), 2},
       {"five digits", Bytes(Units{0x2345, 'x', 0, 0xFFFF}), Bom + Bytes(u"12345x\n"), 1},
       {"a last line without LF", Bytes(Units{1, 'a', 0xFFFF}), Bom + Bytes(u"0001=a"), 1},
-      {"an FFFF line ends it", Bytes(Units{1, 'a', 0, 0xFFFF}), Bom + Bytes(u"0001=a\nFFFF=x\n0002=b\n"), 2},
+      {"an FFFF line ends it", Bytes(Units{1, 'a', 0, 0xFFFF}),
+       Bom + Bytes(u"0001=a\nFFFF=x\n0002=b\n"), 2},
       {"an empty line shifts the id field", Bytes(Units{1, 0, 2, '=', 'b', 0, 0xFFFF}),
        Bom + Bytes(u"0001=\n\n0002=b\n"), 2},
-      {"non-ASCII units in the id field are not digits",
-       Bytes(Units{0x0012, 'x', 0, 0xFFFF}), Bom + Bytes(Units{0x0661, '1', 0xFF12, '2', '=', 'x', 0x0A}), 1},
+      {"non-ASCII units in the id field are not digits", Bytes(Units{0x0012, 'x', 0, 0xFFFF}),
+       Bom + Bytes(Units{0x0661, '1', 0xFF12, '2', '=', 'x', 0x0A}), 1},
       {"a lone surrogate and NUL in the id field", Bytes(Units{0x0003, 0, 0xFFFF}),
        Bom + Bytes(Units{0xD800, 0, '0', '3', 0, 0x0A}), 1},
   };
@@ -135,9 +138,11 @@ TEST_F(RoundTrip, BundledExample) {
   ASSERT_EQ(decoded.Status, 0);
   EXPECT_EQ(decoded.Out, DecodeOut(35));
   const std::string dump = ReadFile("menu.txt");
-  for (std::u16string_view line : {u"\xFEFF" u"0001=New Game\n", u"\n0030=Новая игра\n", u"\n0012=\n",
-                                   u"\n8000=Debug menu\n", u"\n0013=Press any key\rto start\n",
-                                   u"\n0050=Victory! \U0001F3C6\n"}) {
+  for (std::u16string_view line :
+       {u"\xFEFF"
+        u"0001=New Game\n",
+        u"\n0030=Новая игра\n", u"\n0012=\n", u"\n8000=Debug menu\n",
+        u"\n0013=Press any key\rto start\n", u"\n0050=Victory! \U0001F3C6\n"}) {
     EXPECT_NE(dump.find(Bytes(line)), std::string::npos) << "line " << Bytes(line);
   }
   std::remove(PathOf("menu.lang").c_str());

@@ -74,7 +74,7 @@ TEST_F(Failures, OutputRefusedWhenItIsTheInput) {
   ASSERT_EQ(link(PathOf("real.lang").c_str(), PathOf("hard.txt").c_str()), 0);
   ASSERT_EQ(symlink("real.lang", PathOf("soft.txt").c_str()), 0);
   WriteFile("same.txt", Dump);
-  WriteFile("same.lang", Dump);  // a dump under the table's name, so it passes the BOM check
+  WriteFile("same.lang", Dump); // a dump under the table's name, so it passes the BOM check
   struct Case {
     const char* Name;
     std::vector<std::string> Args;
@@ -113,7 +113,7 @@ TEST_F(Failures, NameTooLongForTheSystem) {
   if (ProgramIsEmulated()) {
     GTEST_SKIP() << "Windows limits names differently";
   }
-  const std::string input = std::string(251, 'n') + ".txt";  // 255 characters: the most allowed
+  const std::string input = std::string(251, 'n') + ".txt"; // 255 characters: the most allowed
   WriteFile(input, Dump);
   const RunResult r = Run({"e", input});
   EXPECT_EQ(r.Status, 1);
@@ -138,7 +138,7 @@ TEST_F(Failures, PermissionsBiteEvenWhenRunByRoot) {
   EXPECT_EQ(ReportMessage(r.Err), "File access denied.");
   EXPECT_EQ(ReadFile("t.txt"), "kept");
 
-  ASSERT_EQ(mkdir(PathOf("locked").c_str(), 0755), 0);  // owned by root: nobody cannot add files
+  ASSERT_EQ(mkdir(PathOf("locked").c_str(), 0755), 0); // owned by root: nobody cannot add files
   WriteFile("locked/u.lang", Table);
   r = Run({"d", "locked/u.lang"}, asNobody);
   EXPECT_EQ(r.Status, 1);

@@ -37,7 +37,9 @@ const std::vector<std::string>& ProgramCommand() {
   return command;
 }
 
-bool ProgramIsEmulated() { return ProgramCommand().size() > 1; }
+bool ProgramIsEmulated() {
+  return ProgramCommand().size() > 1;
+}
 
 std::string Bytes(const Units& units) {
   std::string bytes;
@@ -48,7 +50,9 @@ std::string Bytes(const Units& units) {
   return bytes;
 }
 
-std::string Bytes(std::u16string_view text) { return Bytes(Units(text.begin(), text.end())); }
+std::string Bytes(std::u16string_view text) {
+  return Bytes(Units(text.begin(), text.end()));
+}
 
 Units UnitsOf(const std::string& bytes) {
   Units units;
@@ -145,7 +149,7 @@ RunResult BlackBox::Run(const std::vector<std::string>& arguments, const RunOpti
     EXPECT_EQ(pipe(outPipe), 0);
   }
   if (options.Stdout == StdoutKind::BrokenPipe) {
-    close(outPipe[0]);  // nobody reads: the program's first write meets a closed pipe
+    close(outPipe[0]); // nobody reads: the program's first write meets a closed pipe
     outPipe[0] = -1;
   }
 

@@ -13,10 +13,10 @@ enum class StdoutKind { Pipe, Closed, BrokenPipe, File };
 
 struct RunOptions {
   StdoutKind Stdout = StdoutKind::Pipe;
-  std::string StdoutPath;       // with StdoutKind::File
+  std::string StdoutPath; // with StdoutKind::File
   bool CloseStdin = false;
   bool CloseStderr = false;
-  bool AsUnprivilegedUser = false;  // run as "nobody", so permission checks bite even for root
+  bool AsUnprivilegedUser = false; // run as "nobody", so permission checks bite even for root
 };
 
 struct RunResult {

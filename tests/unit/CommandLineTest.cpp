@@ -23,8 +23,15 @@ TEST(SplitCommandLine, Table) {
       {"prog d \"unterminated path", {"prog", "d", "unterminated path"}},
       {"prog \"d\"\"\" x", {"prog", "d", "x"}},
       {"\"C:\\Program Files\\v.exe\" e a.txt", {"C:\\Program Files\\v.exe", "e", "a.txt"}},
-      {std::string("a\x01" "b\x1f" "c\x20" "d\x21" "e"), {"a", "b", "c", "d\x21" "e"}},
-      {"a\\\"b c\\\"", {"a\\b c\\"}},  // no escape character: a backslash stays as it is
+      {std::string("a\x01"
+                   "b\x1f"
+                   "c\x20"
+                   "d\x21"
+                   "e"),
+       {"a", "b", "c",
+        "d\x21"
+        "e"}},
+      {"a\\\"b c\\\"", {"a\\b c\\"}}, // no escape character: a backslash stays as it is
       {"\xd0\x9c\xd0\xb5\xd0\xbd\xd1\x8e.lang", {"\xd0\x9c\xd0\xb5\xd0\xbd\xd1\x8e.lang"}},
   };
   for (const SplitCase& c : cases) {

@@ -28,11 +28,15 @@ struct MemorySource {
 
 struct MemorySink {
   Units Output;
-  void Put(const Unit* units, std::size_t count) { Output.insert(Output.end(), units, units + count); }
+  void Put(const Unit* units, std::size_t count) {
+    Output.insert(Output.end(), units, units + count);
+  }
   void PutUnit(Unit unit) { Output.push_back(unit); }
 };
 
-Units U(std::u16string_view text) { return {text.begin(), text.end()}; }
+Units U(std::u16string_view text) {
+  return {text.begin(), text.end()};
+}
 
 Units Join(std::initializer_list<Units> parts) {
   Units all;
@@ -109,8 +113,8 @@ Result ReferenceEncode(const Units& input) {
     std::uint64_t value = 0;
     for (int k = 0; k < 5; ++k) {
       const Unit c = input[i++];
-      const std::size_t digit = std::string_view("0123456789abcdef0123456789ABCDEF").find(
-          c < 0x80 ? static_cast<char>(c) : '?');
+      const std::size_t digit = std::string_view("0123456789abcdef0123456789ABCDEF")
+                                    .find(c < 0x80 ? static_cast<char>(c) : '?');
       if (digit != std::string_view::npos) {
         value = value * 16 + digit % 16;
       }
@@ -151,7 +155,10 @@ TEST(DecodeUnits, Cases) {
       {"text cut off by the end", {0x0010, 'a', 'b'}, U(u"0010=ab"), 1},
       {"LF inside a text is kept", {0x0001, 'a', 0x0A, 'b', 0}, U(u"0001=a\nb\n"), 1},
       {"CR and = pass through", {0x0002, 'x', '=', 0x0D, 0}, U(u"0002=x=\r\n"), 1},
-      {"surrogate pair", {0x0003, 0xD83D, 0xDE00, 0}, Join({U(u"0003="), {0xD83D, 0xDE00}, U(u"\n")}), 1},
+      {"surrogate pair",
+       {0x0003, 0xD83D, 0xDE00, 0},
+       Join({U(u"0003="), {0xD83D, 0xDE00}, U(u"\n")}),
+       1},
       {"nothing after the end marker", {0x0001, 0, 0xFFFF, 0x0002, 'z', 0}, U(u"0001=\n"), 1},
       {"a dump read as a table", {0xFEFF, '0', '=', 0x0A}, U(u"FEFF=0=\n"), 1},
   };
@@ -173,12 +180,16 @@ TEST(EncodeUnits, Cases) {
       {"five digits keep the low 16 bits", U(u"12345x\n"), {0x2345, 'x', 0, 0xFFFF}, 1},
       {"last line without LF", U(u"0001=ab"), {1, 'a', 'b', 0xFFFF}, 1},
       {"CR before LF stays in the text", U(u"0001=a\r\n"), {1, 'a', 0x0D, 0, 0xFFFF}, 1},
-      {"an empty line shifts the id field", U(u"0001=a\n\n0002=b\n"),
-       {1, 'a', 0, 2, '=', 'b', 0, 0xFFFF}, 2},
+      {"an empty line shifts the id field",
+       U(u"0001=a\n\n0002=b\n"),
+       {1, 'a', 0, 2, '=', 'b', 0, 0xFFFF},
+       2},
       {"FFFF ends the encoding", U(u"0001=a\nFFFF=gone\n0002=b\n"), {1, 'a', 0, 0xFFFF}, 2},
       {"id field of non-digits", U(u"====:x\n"), {0, 'x', 0, 0xFFFF}, 1},
-      {"non-ASCII units are not digits", Join({{0x0660, 0xFF11, '1', 0x00E9, '='}, U(u"t\n")}),
-       {1, 't', 0, 0xFFFF}, 1},
+      {"non-ASCII units are not digits",
+       Join({{0x0660, 0xFF11, '1', 0x00E9, '='}, U(u"t\n")}),
+       {1, 't', 0, 0xFFFF},
+       1},
       {"NUL units in the id field", Join({{0, 'A', 0, 0, '='}, U(u"\n")}), {0x0A, 0, 0xFFFF}, 1},
       {"an id field of exactly five units at the end", U(u"0002="), {2, 0xFFFF}, 1},
   };
@@ -205,7 +216,7 @@ TEST(EncodeUnits, ShortTrailingLineFailsAndKeepsEarlierEntries) {
 
 // Inputs made of few distinct units, so that terminators, LFs, FFFF and digits fall often.
 Units RandomUnits(std::mt19937& random, std::size_t length) {
-  static constexpr Unit alphabet[] = {0x0000, 0x000A, 0x000D, 0xFFFF, 0xFEFF, '0', '1',
+  static constexpr Unit alphabet[] = {0x0000, 0x000A, 0x000D, 0xFFFF, 0xFEFF, '0',    '1',
                                       'A',    'f',    '=',    'x',    0x00E9, 0xD83D, 0x8000};
   std::uniform_int_distribution<std::size_t> pick(0, std::size(alphabet) - 1);
   std::uniform_int_distribution<int> any(0, 0xFFFF);
@@ -256,7 +267,7 @@ TEST(Conversions, WellFormedTablesRoundTrip) {
     Units table;
     const std::size_t entries = random() % 20;
     for (std::size_t e = 0; e < entries; ++e) {
-      table.push_back(static_cast<Unit>(random() % 0xFFFF));  // never the end marker
+      table.push_back(static_cast<Unit>(random() % 0xFFFF)); // never the end marker
       const std::size_t length = random() % 40;
       for (std::size_t k = 0; k < length; ++k) {
         Unit unit = 0;

@@ -36,9 +36,11 @@ TEST(HexStrToInt64, Table) {
       {"12345", 5, 0x12345},
       {"FFFF=", 5, 0xFFFF},
       {" 1 2 3 ", 7, 0x123},
-      {"\0\0" "7", 3, 7},  // a NUL is a non-digit, not the end of the text
+      {"\0\0"
+       "7",
+       3, 7}, // a NUL is a non-digit, not the end of the text
       {"FFFFFFFFFFFFFFFFF", 17, -1},
-      {"0000000000000000F", 17, 0},  // the 17th character is not looked at
+      {"0000000000000000F", 17, 0}, // the 17th character is not looked at
       {"8000000000000000", 16, INT64_MIN},
       {"zzzzzzzzzzzzzzzz1", 17, 0},
   };
