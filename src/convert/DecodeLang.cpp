@@ -1,8 +1,8 @@
 #include "convert/DecodeLang.h"
 
 #include "app/Console.h"
+#include "convert/ConversionFiles.h"
 #include "convert/DecodeUnits.h"
-#include "convert/OutputFile.h"
 #include "convert/UnitStreams.h"
 
 void DecodeLang(const std::string& inputPath, const std::string& outputPath) {
@@ -17,11 +17,5 @@ void DecodeLang(const std::string& inputPath, const std::string& outputPath) {
   ConsoleWrite("Decoding...");
   FileUnitSource source{input};
   FileUnitSink sink{output};
-  const std::uint64_t entries = DecodeUnits(source, sink);
-  FlushRecords(output);
-  ConsoleWriteLine(" " + std::to_string(entries) + " line(s) parsed");
-
-  CloseRecordFile(input);
-  CloseRecordFile(output);
-  ConsoleWriteLine("Done");
+  FinishConversion(input, output, DecodeUnits(source, sink));
 }

@@ -1,8 +1,8 @@
 #include "convert/EncodeText.h"
 
 #include "app/Console.h"
+#include "convert/ConversionFiles.h"
 #include "convert/EncodeUnits.h"
-#include "convert/OutputFile.h"
 #include "convert/UnitStreams.h"
 
 void EncodeText(const std::string& inputPath, const std::string& outputPath) {
@@ -23,11 +23,5 @@ void EncodeText(const std::string& inputPath, const std::string& outputPath) {
   ConsoleWrite("Encoding...");
   FileUnitSource source{input};
   FileUnitSink sink{output};
-  const std::uint64_t lines = EncodeUnits(source, sink);
-  FlushRecords(output);
-  ConsoleWriteLine(" " + std::to_string(lines) + " line(s) parsed");
-
-  CloseRecordFile(input);
-  CloseRecordFile(output);
-  ConsoleWriteLine("Done");
+  FinishConversion(input, output, EncodeUnits(source, sink));
 }

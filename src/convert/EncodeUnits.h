@@ -6,11 +6,39 @@
 #include "hexconvert/HexConvert.h"
 #include "io/InOutError.h"
 
+#include <array>
 #include <cstdint>
+
+namespace detail {
+
+// The digit value of every ASCII unit, NotAHexDigit for the others.
+struct AsciiHexDigits {
+  std::array<std::uint8_t, 128> Values{};
+  constexpr AsciiHexDigits() {
+    for (std::size_t c = 0; c < Values.size(); ++c) {
+      Values[c] = HexDigitValue(static_cast<char>(c));
+    }
+  }
+};
+inline constexpr AsciiHexDigits AsciiDigits;
+
+inline unsigned DigitOf(Unit unit) {
+  return unit < 0x80 ? AsciiDigits.Values[unit] : NotAHexDigit;
+}
+
+} // namespace detail
 
 // The id of a line from its fixed 5-unit field: only hexadecimal digits count, and a unit outside
 // ASCII is never one, whatever the system's character set, so a dump means the same everywhere.
 inline Unit IdFieldValue(const Unit* field) {
+  // Nearly every field is four digits and "=": read those without the general loop.
+  const unsigned d0 = detail::DigitOf(field[0]);
+  const unsigned d1 = detail::DigitOf(field[1]);
+  const unsigned d2 = detail::DigitOf(field[2]);
+  const unsigned d3 = detail::DigitOf(field[3]);
+  if ((d0 | d1 | d2 | d3) < 16 && field[4] == IdFieldEnd) {
+    return static_cast<Unit>(d0 << 12 | d1 << 8 | d2 << 4 | d3);
+  }
   char text[IdFieldUnits];
   for (std::size_t i = 0; i < IdFieldUnits; ++i) {
     text[i] = field[i] < 0x80 ? static_cast<char>(field[i]) : '?';

@@ -21,7 +21,7 @@ void Attach(RecordFile& file, const std::string& path, FileHandle handle, bool w
   file.WriteFailed = false;
   file.OddByte = false;
   if (!file.Buffer) {
-    file.Buffer = std::make_unique<Unit[]>(BufferUnits);
+    file.Buffer = std::make_unique_for_overwrite<Unit[]>(BufferUnits);
   }
   file.Capacity = writing ? BufferUnits : 0;
   file.Start = 0;
