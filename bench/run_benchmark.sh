@@ -1,0 +1,120 @@
+#!/usr/bin/env bash
+# Times decoding and encoding against cp of the same file, checks every output byte for byte, and
+# prints one table: median wall time, MiB/s, the median of the per-pair ratios to cp, and peak RSS.
+#
+#   bench/run_benchmark.sh [-b BUILD_DIR] [-r RUNS] [-s "SIZES_MIB"] [--huge]
+#
+# Each run pairs one conversion with one cp of the same input, back to back, in alternating order,
+# on page-cache-hot files; only the ratio within a pair is trusted. --huge also decodes a 4.5 GiB
+# table and encodes its dump back (it needs about 14 GiB of free space).
+set -euo pipefail
+
+build=build/release
+runs=30
+sizes="256 1024"
+huge=0
+while [ $# -gt 0 ]; do
+  case "$1" in
+    -b) build=$2; shift 2 ;;
+    -r) runs=$2; shift 2 ;;
+    -s) sizes=$2; shift 2 ;;
+    --huge) huge=1; shift ;;
+    *) echo "unknown argument: $1" >&2; exit 2 ;;
+  esac
+done
+
+program=$(realpath "$build/vorlanth_lang")
+maker=$(realpath "$build/make_table")
+work=$(mktemp -d "${TMPDIR:-/tmp}/vorlanth-bench.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+
+now() { echo "${EPOCHREALTIME/./}"; }  # microseconds
+
+# Runs "$@" quietly and prints its wall time in microseconds.
+timed() {
+  local start end
+  start=$(now)
+  "$@" >/dev/null
+  end=$(now)
+  echo $((end - start))
+}
+
+median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+
+peak_rss_kib() { /usr/bin/time -f %M "$@" 2>&1 >/dev/null | tail -n 1; }
+
+# Instructions per input unit, from callgrind, which counts the same on every run.
+per_unit() {
+  local units=$1; shift
+  valgrind --tool=callgrind --toggle-collect=main --callgrind-out-file=/dev/null "$@" 2>&1 >/dev/null |
+    awk -v units="$units" '/Collected/ { printf "%.2f", $4 / units }'
+}
+
+results=()
+check() { cmp -s "$1" "$2" || { echo "MISMATCH: $1 differs from $2" >&2; exit 1; }; }
+
+# Measures one direction: $1 label, $2 input, $3 mode, $4 output, $5 expected output.
+measure() {
+  local label=$1 input=$2 mode=$3 output=$4 expected=$5
+  local bytes ratios=() convs=() copies=() c t
+  bytes=$(stat -c %s "$input")
+  cat "$input" >/dev/null
+  for ((i = 0; i < runs; i++)); do
+    if ((i % 2 == 0)); then
+      c=$(timed cp "$input" copy.bin); t=$(timed "$program" "$mode" "$input")
+    else
+      t=$(timed "$program" "$mode" "$input"); c=$(timed cp "$input" copy.bin)
+    fi
+    copies+=("$c"); convs+=("$t")
+    ratios+=("$(awk -v t="$t" -v c="$c" 'BEGIN { printf "%.4f", t / c }')")
+  done
+  check "$output" "$expected"
+  local wall cpwall ratio rss
+  wall=$(printf '%s\n' "${convs[@]}" | median)
+  cpwall=$(printf '%s\n' "${copies[@]}" | median)
+  ratio=$(printf '%s\n' "${ratios[@]}" | median)
+  rss=$(peak_rss_kib "$program" "$mode" "$input")
+  results+=("$(awk -v l="$label" -v w="$wall" -v cw="$cpwall" -v b="$bytes" -v r="$ratio" -v m="$rss" \
+    'BEGIN { printf "| %-18s | %9.1f | %8.0f | %9.1f | %5.2fx | %8d |", l, w / 1000, b / 1048576 / (w / 1e6), cw / 1000, r, m }')")
+}
+
+for size in $sizes; do
+  "$maker" "$size" 1 t.lang t.ref.txt
+  cp t.lang t.orig.lang
+  measure "decode ${size} MiB" t.lang d t.txt t.ref.txt
+  rm -f t.lang
+  measure "encode ${size} MiB" t.txt e t.lang t.orig.lang
+  rm -f t.lang t.txt t.ref.txt t.orig.lang copy.bin
+done
+
+echo
+echo "Runs per figure: $runs (each paired with a cp of the same input, in alternating order)"
+echo "| direction and size | median ms | MiB/s    | cp ms     | ratio  | peak KiB |"
+echo "|--------------------|-----------|----------|-----------|--------|----------|"
+printf '%s\n' "${results[@]}"
+
+if command -v valgrind >/dev/null; then
+  "$maker" 4 3 s.lang s.ref.txt
+  d=$(per_unit $(($(stat -c %s s.lang) / 2)) "$program" d s.lang)
+  check s.txt s.ref.txt
+  cp s.lang s.orig.lang; rm s.lang
+  e=$(per_unit $(($(stat -c %s s.txt) / 2)) "$program" e s.txt)
+  check s.lang s.orig.lang
+  echo
+  echo "Instructions per input unit (callgrind, 4 MiB table): decode $d, encode $e"
+  rm -f s.*
+fi
+
+if ((huge)); then
+  "$maker" 4608 9 h.lang h.ref.txt
+  cp h.lang h.orig.lang
+  start=$(now); "$program" d h.lang >/dev/null; mid=$(now)
+  check h.txt h.ref.txt
+  rm h.lang
+  "$program" e h.txt >/dev/null; end=$(now)
+  check h.lang h.orig.lang
+  echo
+  echo "4.5 GiB table ($(stat -c %s h.orig.lang) bytes): decoded in $(((mid - start) / 1000)) ms," \
+    "encoded back in $(((end - mid) / 1000)) ms, identical byte for byte"
+fi

@@ -1,0 +1,192 @@
+// Win32 implementation of the platform seam. Paths are UTF-8 inside the program and UTF-16 at the
+// system's wide functions, so a name outside the system's code page still opens.
+#include "platform/Platform.h"
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+#include <climits>
+
+namespace {
+
+thread_local int LastError = 0;
+
+bool Fail() {
+  LastError = static_cast<int>(GetLastError());
+  return false;
+}
+
+HANDLE AsHandle(FileHandle handle) { return reinterpret_cast<HANDLE>(handle); }
+
+FileHandle FromHandle(HANDLE handle) {
+  if (handle == INVALID_HANDLE_VALUE) {
+    Fail();
+    return InvalidFileHandle;
+  }
+  return reinterpret_cast<FileHandle>(handle);
+}
+
+std::wstring Widen(const std::string& text) {
+  if (text.empty()) {
+    return {};
+  }
+  const int length = static_cast<int>(text.size());
+  const int wide = MultiByteToWideChar(CP_UTF8, 0, text.data(), length, nullptr, 0);
+  std::wstring result(static_cast<std::size_t>(wide), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text.data(), length, result.data(), wide);
+  return result;
+}
+
+std::string Narrow(const wchar_t* text) {
+  const int bytes = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+  if (bytes <= 1) {
+    return {};
+  }
+  std::string result(static_cast<std::size_t>(bytes), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text, -1, result.data(), bytes, nullptr, nullptr);
+  result.pop_back(); // the terminator
+  return result;
+}
+
+HANDLE StdHandle(StdStream stream) {
+  return GetStdHandle(stream == StdStream::Output ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
+}
+
+// One WriteFile call moves at most this much, so that a count always fits its DWORD.
+constexpr std::size_t MaxTransfer = std::size_t{1} << 30;
+
+std::int64_t WriteAll(HANDLE handle, const void* buffer, std::size_t count) {
+  const auto* bytes = static_cast<const char*>(buffer);
+  std::size_t done = 0;
+  while (done < count) {
+    const std::size_t part = count - done < MaxTransfer ? count - done : MaxTransfer;
+    DWORD put = 0;
+    if (WriteFile(handle, bytes + done, static_cast<DWORD>(part), &put, nullptr) == 0) {
+      Fail();
+      return done == 0 ? -1 : static_cast<std::int64_t>(done);
+    }
+    if (put == 0) {
+      LastError = 0;
+      return static_cast<std::int64_t>(done);
+    }
+    done += put;
+  }
+  return static_cast<std::int64_t>(done);
+}
+
+} // namespace
+
+void PlatformStartup() {
+  // A missing floppy or an unready drive must fail the call, not open a dialog box.
+  SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+}
+
+bool PlatformCommandLine(std::string& line) {
+  line = Narrow(GetCommandLineW());
+  return true;
+}
+
+std::string PlatformProgramFileName(const char* /*argv0*/) {
+  char name[MAX_PATH + 1] = {};
+  const DWORD length = GetModuleFileNameA(nullptr, name, MAX_PATH);
+  std::string path(name, length);
+  const std::size_t separator = path.find_last_of("\\/:");
+  return separator == std::string::npos ? path : path.substr(separator + 1);
+}
+
+bool PlatformIsExistingFile(const std::string& path) {
+  const std::wstring wide = Widen(path);
+  const DWORD attributes = GetFileAttributesW(wide.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return false;
+  }
+  // Device names such as CON or NUL answer to GetFileAttributes too: only a file on a disk counts.
+  HANDLE handle = CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    return false;
+  }
+  const bool onDisk = GetFileType(handle) == FILE_TYPE_DISK;
+  CloseHandle(handle);
+  return onDisk;
+}
+
+FileHandle PlatformOpenRead(const std::string& path) {
+  return FromHandle(CreateFileW(Widen(path).c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+}
+
+FileHandle PlatformOpenWrite(const std::string& path) {
+  return FromHandle(CreateFileW(Widen(path).c_str(), GENERIC_READ | GENERIC_WRITE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+bool PlatformTruncate(FileHandle handle) {
+  if (GetFileType(AsHandle(handle)) != FILE_TYPE_DISK) {
+    return true;
+  }
+  LARGE_INTEGER start{};
+  return (SetFilePointerEx(AsHandle(handle), start, nullptr, FILE_BEGIN) != 0 &&
+          SetEndOfFile(AsHandle(handle)) != 0) ||
+         Fail();
+}
+
+bool PlatformSameFile(FileHandle first, FileHandle second, bool& same) {
+  BY_HANDLE_FILE_INFORMATION a{};
+  BY_HANDLE_FILE_INFORMATION b{};
+  if (GetFileInformationByHandle(AsHandle(first), &a) == 0 ||
+      GetFileInformationByHandle(AsHandle(second), &b) == 0) {
+    return Fail();
+  }
+  same = a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
+         a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
+  return true;
+}
+
+std::int64_t PlatformRead(FileHandle handle, void* buffer, std::size_t count) {
+  const std::size_t part = count < MaxTransfer ? count : MaxTransfer;
+  DWORD got = 0;
+  if (ReadFile(AsHandle(handle), buffer, static_cast<DWORD>(part), &got, nullptr) == 0) {
+    Fail();
+    return -1;
+  }
+  return got;
+}
+
+std::int64_t PlatformWrite(FileHandle handle, const void* buffer, std::size_t count) {
+  return WriteAll(AsHandle(handle), buffer, count);
+}
+
+bool PlatformClose(FileHandle handle) { return CloseHandle(AsHandle(handle)) != 0 || Fail(); }
+
+int PlatformLastError() { return LastError; }
+
+int PlatformErrorRow(int osCode) {
+  // The table's rows are Windows' own codes.
+  return osCode >= 2 && osCode <= 5 ? osCode : 0;
+}
+
+bool PlatformStdStreamUsable(StdStream stream) {
+  HANDLE handle = StdHandle(stream);
+  if (handle == nullptr || handle == INVALID_HANDLE_VALUE) {
+    return false;
+  }
+  return GetFileType(handle) != FILE_TYPE_UNKNOWN;
+}
+
+bool PlatformStdWrite(StdStream stream, const char* text, std::size_t length) {
+  return WriteAll(StdHandle(stream), text, length) == static_cast<std::int64_t>(length);
+}
+
+std::string PlatformToOem(const std::string& text) {
+  std::string oem(text.size(), '\0');
+  if (!text.empty() &&
+      CharToOemBuffA(text.data(), oem.data(), static_cast<DWORD>(text.size())) == 0) {
+    return text;
+  }
+  return oem;
+}
