@@ -12,16 +12,31 @@
 inline const Unit* FindUnit(const Unit* first, const Unit* last, Unit value) {
 #if defined(__SSE2__)
   const __m128i needle = _mm_set1_epi16(static_cast<short>(value));
-  while (last - first >= 16) {
-    const __m128i a =
-        _mm_cmpeq_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(first)), needle);
-    const __m128i b =
-        _mm_cmpeq_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(first + 8)), needle);
-    const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(a, b)));
-    if (mask != 0) {
-      return first + __builtin_ctz(mask);
+  const auto equal = [needle](const Unit* at) {
+    return _mm_cmpeq_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)), needle);
+  };
+  // 32 units a step, tested together; the lanes are looked at only once one of them matched.
+  while (last - first >= 32) {
+    const __m128i a = equal(first);
+    const __m128i b = equal(first + 8);
+    const __m128i c = equal(first + 16);
+    const __m128i d = equal(first + 24);
+    if (_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(a, b), _mm_or_si128(c, d))) != 0) {
+      const auto low = static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(a, b)));
+      if (low != 0) {
+        return first + __builtin_ctz(low);
+      }
+      const auto high = static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(c, d)));
+      return first + 16 + __builtin_ctz(high);
     }
-    first += 16;
+    first += 32;
+  }
+  while (last - first >= 8) {
+    const auto mask = static_cast<unsigned>(_mm_movemask_epi8(equal(first)));
+    if (mask != 0) {
+      return first + __builtin_ctz(mask) / 2;
+    }
+    first += 8;
   }
 #endif
   while (first != last && *first != value) {

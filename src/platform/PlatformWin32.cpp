@@ -18,7 +18,9 @@ bool Fail() {
   return false;
 }
 
-HANDLE AsHandle(FileHandle handle) { return reinterpret_cast<HANDLE>(handle); }
+HANDLE AsHandle(FileHandle handle) {
+  return reinterpret_cast<HANDLE>(handle);
+}
 
 FileHandle FromHandle(HANDLE handle) {
   if (handle == INVALID_HANDLE_VALUE) {
@@ -103,8 +105,9 @@ bool PlatformIsExistingFile(const std::string& path) {
     return false;
   }
   // Device names such as CON or NUL answer to GetFileAttributes too: only a file on a disk counts.
-  HANDLE handle = CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE handle =
+      CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     return false;
   }
@@ -142,8 +145,8 @@ bool PlatformSameFile(FileHandle first, FileHandle second, bool& same) {
       GetFileInformationByHandle(AsHandle(second), &b) == 0) {
     return Fail();
   }
-  same = a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
-         a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
+  same = a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
+         a.nFileIndexLow == b.nFileIndexLow;
   return true;
 }
 
@@ -161,9 +164,13 @@ std::int64_t PlatformWrite(FileHandle handle, const void* buffer, std::size_t co
   return WriteAll(AsHandle(handle), buffer, count);
 }
 
-bool PlatformClose(FileHandle handle) { return CloseHandle(AsHandle(handle)) != 0 || Fail(); }
+bool PlatformClose(FileHandle handle) {
+  return CloseHandle(AsHandle(handle)) != 0 || Fail();
+}
 
-int PlatformLastError() { return LastError; }
+int PlatformLastError() {
+  return LastError;
+}
 
 int PlatformErrorRow(int osCode) {
   // The table's rows are Windows' own codes.

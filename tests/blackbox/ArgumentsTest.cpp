@@ -40,12 +40,13 @@ TEST_F(Arguments, UsageWithoutConverting) {
   }
 }
 
-TEST_F(Arguments, SpecialFilesAreNotInputs) {
-  if (ProgramIsEmulated()) {
-    GTEST_SKIP() << "FIFOs and /dev are POSIX names the emulated build does not see";
+TEST_F(Arguments, DevicesAreNotInputs) {
+  std::vector<std::string> devices = {"NUL", "CON"};
+  if (!ProgramRunsOnWindows()) {
+    ASSERT_EQ(mkfifo(PathOf("pipe.lang").c_str(), 0644), 0);
+    devices = {"pipe.lang", "/dev/zero", "/dev/null"};
   }
-  ASSERT_EQ(mkfifo(PathOf("pipe.lang").c_str(), 0644), 0);
-  for (const std::string path : {"pipe.lang", "/dev/zero", "/dev/null"}) {
+  for (const std::string& path : devices) {
     const RunResult r = Run({"d", path});
     EXPECT_EQ(r.Status, 0) << path;
     EXPECT_EQ(r.Out, Banner + Usage) << path;
@@ -103,6 +104,35 @@ TEST_F(Arguments, OutputLandsBesideTheInput) {
     EXPECT_EQ(r.Status, 0) << c.Input;
     EXPECT_EQ(ReadFile(c.Output), decoding ? Dump : Table) << c.Input << " -> " << c.Output;
   }
+}
+
+TEST_F(Arguments, NamesOutsideAsciiAndTheCodePage) {
+  struct Case {
+    const char* Input;
+    const char* Output;
+  };
+  const Case cases[] = {
+      {"\xD0\x9C\xD0\xB5\xD0\xBD\xD1\x8E.lang", "\xD0\x9C\xD0\xB5\xD0\xBD\xD1\x8E.txt"}, // Меню
+      {"\xE8\x8F\x9C\xE5\x8D\x95 \xE6\x96\x87\xE4\xBB\xB6.lang",
+       "\xE8\x8F\x9C\xE5\x8D\x95 \xE6\x96\x87\xE4\xBB\xB6.txt"}, // 菜单 文件, with a space
+  };
+  for (const Case& c : cases) {
+    WriteFile(c.Input, Table);
+    const RunResult r = Run({"d", c.Input});
+    EXPECT_EQ(r.Status, 0) << r.Out << r.Err;
+    EXPECT_EQ(ReadFile(c.Output), Dump) << c.Output;
+  }
+}
+
+TEST_F(Arguments, DriveRelativePath) {
+  // Under Windows "Z:menu.lang" names menu.lang in the current folder of drive Z:, where Wine
+  // keeps the Unix root and so this folder; natively it is simply a name with a colon. Either way
+  // the extension is replaced after the colon and the output lands beside the input.
+  const bool windows = ProgramRunsOnWindows();
+  WriteFile(windows ? "menu.lang" : "Z:menu.lang", Table);
+  const RunResult r = Run({"d", "Z:menu.lang"});
+  EXPECT_EQ(r.Status, 0) << r.Out << r.Err;
+  EXPECT_EQ(ReadFile(windows ? "menu.txt" : "Z:menu.txt"), Dump);
 }
 
 } // namespace

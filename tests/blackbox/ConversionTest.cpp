@@ -115,7 +115,7 @@ TEST_F(Encoding, ReadOnlyInputConverts) {
   ASSERT_EQ(chmod(PathOf("t.txt").c_str(), 0444), 0);
   ASSERT_EQ(chmod(Dir.c_str(), 0777), 0);
   RunOptions asNobody;
-  asNobody.AsUnprivilegedUser = !ProgramIsEmulated();
+  asNobody.AsUnprivilegedUser = !ProgramRunsOnWindows();
   const RunResult r = Run({"e", "t.txt"}, asNobody);
   EXPECT_EQ(r.Status, 0) << r.Out << r.Err;
   EXPECT_EQ(ReadFile("t.lang"), Bytes(Units{1, 'a', 0, 0xFFFF}));
@@ -185,7 +185,7 @@ TEST_F(RoundTrip, TableLargerThanTheBuffers) {
 }
 
 TEST_F(RoundTrip, PathLongerThan259Characters) {
-  if (ProgramIsEmulated()) {
+  if (ProgramRunsOnWindows()) {
     GTEST_SKIP() << "Windows keeps its own limit on path length";
   }
   std::string relative;

@@ -20,8 +20,12 @@ const std::string Banner =
 const std::string Usage =
     "Usage:\r\n   vorlanth_lang.exe e some.txt\r\n   vorlanth_lang.exe d some.lang\r\n";
 
-const std::vector<std::string>& ProgramCommand() {
-  static const std::vector<std::string> command = [] {
+namespace {
+
+// The configuration: the first line names the program's system ("posix" or "windows"), each
+// further line one word of the command that runs it.
+const std::vector<std::string>& Configuration() {
+  static const std::vector<std::string> lines = [] {
     std::vector<std::string> words;
     std::ifstream file(VORLANTH_COMMAND_FILE);
     for (std::string line; std::getline(file, line);) {
@@ -29,16 +33,23 @@ const std::vector<std::string>& ProgramCommand() {
         words.push_back(line);
       }
     }
-    if (words.empty()) {
+    if (words.size() < 2) {
       throw std::runtime_error("no program command in " VORLANTH_COMMAND_FILE);
     }
     return words;
   }();
+  return lines;
+}
+
+} // namespace
+
+const std::vector<std::string>& ProgramCommand() {
+  static const std::vector<std::string> command(Configuration().begin() + 1, Configuration().end());
   return command;
 }
 
-bool ProgramIsEmulated() {
-  return ProgramCommand().size() > 1;
+bool ProgramRunsOnWindows() {
+  return Configuration().front() == "windows";
 }
 
 std::string Bytes(const Units& units) {

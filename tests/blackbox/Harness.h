@@ -28,8 +28,8 @@ struct RunResult {
 // The command that runs the program under test, from the suite's configuration.
 const std::vector<std::string>& ProgramCommand();
 
-// Whether the program runs under an emulator (its first word is not the program itself).
-bool ProgramIsEmulated();
+// Whether the program under test is the Windows build (run through Wine).
+bool ProgramRunsOnWindows();
 
 // Little-endian bytes of units, and back.
 std::string Bytes(const Units& units);

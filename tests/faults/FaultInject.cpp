@@ -1,0 +1,209 @@
+// A preloaded library for the fault sweep: counts the program's file and console calls, and makes
+// the Nth call of one kind fail with a chosen errno, or move fewer bytes than asked.
+//
+//   FAULT_KIND    open | read | write | stat | close
+//   FAULT_TARGET  data (descriptors above 2, or opened by name) | std (0 to 2)
+//   FAULT_NTH     which matching call fails, counting from 1 (0 or unset: none, only count)
+//   FAULT_ERRNO   the errno to fail with, or "short" for a transfer of half the bytes asked
+//   FAULT_LOG     a file that receives one line per matching call: "KIND TARGET RESULT"
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+struct Settings {
+  const char* Kind = nullptr;
+  bool Std = false;
+  long Nth = 0;
+  int Errno = 0;
+  bool Short = false;
+  int LogFd = -1;
+  long Seen = 0;
+  bool Ready = false;
+};
+
+Settings& Config() {
+  static Settings settings;
+  if (!settings.Ready) {
+    settings.Ready = true;
+    settings.Kind = std::getenv("FAULT_KIND");
+    const char* target = std::getenv("FAULT_TARGET");
+    settings.Std = target != nullptr && std::strcmp(target, "std") == 0;
+    const char* nth = std::getenv("FAULT_NTH");
+    settings.Nth = nth != nullptr ? std::atol(nth) : 0;
+    const char* error = std::getenv("FAULT_ERRNO");
+    if (error != nullptr && std::strcmp(error, "short") == 0) {
+      settings.Short = true;
+    } else if (error != nullptr) {
+      settings.Errno = std::atoi(error);
+    }
+    const char* log = std::getenv("FAULT_LOG");
+    if (log != nullptr) {
+      using OpenFn = int (*)(const char*, int, ...);
+      auto realOpen = reinterpret_cast<OpenFn>(dlsym(RTLD_NEXT, "open"));
+      settings.LogFd = realOpen(log, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+      // Keep the log out of the descriptors the program under test watches.
+      if (settings.LogFd >= 0 && settings.LogFd < 100) {
+        const int moved = fcntl(settings.LogFd, F_DUPFD_CLOEXEC, 100);
+        close(settings.LogFd);
+        settings.LogFd = moved;
+      }
+    }
+  }
+  return settings;
+}
+
+template <class Fn> Fn Real(const char* name) {
+  return reinterpret_cast<Fn>(dlsym(RTLD_NEXT, name));
+}
+
+void Log(const char* kind, bool std, long result) {
+  Settings& s = Config();
+  if (s.LogFd < 0) {
+    return;
+  }
+  char line[64];
+  const int length =
+      std::snprintf(line, sizeof line, "%s %s %ld\n", kind, std ? "std" : "data", result);
+  const ssize_t ignored = ::write(s.LogFd, line, static_cast<std::size_t>(length));
+  (void)ignored;
+}
+
+// Whether this call, of `kind` on a descriptor of the given target, is the one to fail.
+enum class Verdict { Pass, Fail, Short };
+
+Verdict Judge(const char* kind, bool std) {
+  Settings& s = Config();
+  if (s.Kind == nullptr || std::strcmp(s.Kind, kind) != 0 || s.Std != std) {
+    return Verdict::Pass;
+  }
+  ++s.Seen;
+  if (s.Nth == 0 || s.Seen != s.Nth) {
+    return Verdict::Pass;
+  }
+  return s.Short ? Verdict::Short : Verdict::Fail;
+}
+
+bool IsStd(int fd) {
+  return fd >= 0 && fd <= 2;
+}
+
+bool Watched(int fd) {
+  return fd != Config().LogFd;
+}
+
+} // namespace
+
+extern "C" {
+
+int open(const char* path, int flags, ...) {
+  mode_t mode = 0;
+  if ((flags & O_CREAT) != 0) {
+    va_list args;
+    va_start(args, flags);
+    mode = static_cast<mode_t>(va_arg(args, int));
+    va_end(args);
+  }
+  if (Judge("open", false) == Verdict::Fail) {
+    Log("open", false, -1);
+    errno = Config().Errno;
+    return -1;
+  }
+  const int fd = Real<int (*)(const char*, int, ...)>("open")(path, flags, mode);
+  Log("open", false, fd);
+  return fd;
+}
+
+int open64(const char* path, int flags, ...) {
+  mode_t mode = 0;
+  if ((flags & O_CREAT) != 0) {
+    va_list args;
+    va_start(args, flags);
+    mode = static_cast<mode_t>(va_arg(args, int));
+    va_end(args);
+  }
+  return open(path, flags, mode);
+}
+
+ssize_t read(int fd, void* buffer, size_t count) {
+  if (!Watched(fd)) {
+    return Real<ssize_t (*)(int, void*, size_t)>("read")(fd, buffer, count);
+  }
+  const Verdict verdict = Judge("read", IsStd(fd));
+  if (verdict == Verdict::Fail) {
+    Log("read", IsStd(fd), -1);
+    errno = Config().Errno;
+    return -1;
+  }
+  if (verdict == Verdict::Short && count > 1) {
+    count /= 2;
+  }
+  const ssize_t got = Real<ssize_t (*)(int, void*, size_t)>("read")(fd, buffer, count);
+  Log("read", IsStd(fd), got);
+  return got;
+}
+
+ssize_t write(int fd, const void* buffer, size_t count) {
+  if (!Watched(fd)) {
+    return Real<ssize_t (*)(int, const void*, size_t)>("write")(fd, buffer, count);
+  }
+  const Verdict verdict = Judge("write", IsStd(fd));
+  if (verdict == Verdict::Fail) {
+    Log("write", IsStd(fd), -1);
+    errno = Config().Errno;
+    return -1;
+  }
+  if (verdict == Verdict::Short && count > 1) {
+    count /= 2;
+  }
+  const ssize_t put = Real<ssize_t (*)(int, const void*, size_t)>("write")(fd, buffer, count);
+  Log("write", IsStd(fd), put);
+  return put;
+}
+
+int fstat(int fd, struct stat* info) {
+  if (Judge("stat", IsStd(fd)) == Verdict::Fail) {
+    Log("stat", IsStd(fd), -1);
+    errno = Config().Errno;
+    return -1;
+  }
+  const int result = Real<int (*)(int, struct stat*)>("fstat")(fd, info);
+  Log("stat", IsStd(fd), result);
+  return result;
+}
+
+int stat(const char* path, struct stat* info) {
+  if (Judge("stat", false) == Verdict::Fail) {
+    Log("stat", false, -1);
+    errno = Config().Errno;
+    return -1;
+  }
+  const int result = Real<int (*)(const char*, struct stat*)>("stat")(path, info);
+  Log("stat", false, result);
+  return result;
+}
+
+int close(int fd) {
+  if (!Watched(fd)) {
+    return Real<int (*)(int)>("close")(fd);
+  }
+  if (Judge("close", IsStd(fd)) == Verdict::Fail) {
+    Log("close", IsStd(fd), -1);
+    Real<int (*)(int)>("close")(fd); // the descriptor is gone even when close reports a failure
+    errno = Config().Errno;
+    return -1;
+  }
+  const int result = Real<int (*)(int)>("close")(fd);
+  Log("close", IsStd(fd), result);
+  return result;
+}
+
+} // extern "C"
