@@ -9,6 +9,7 @@ cmake --preset win64
 cmake --build --preset win64
 
 export WINEPREFIX="$PWD/build/win64/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+mkdir -p "$WINEPREFIX"
 wineserver -p >/dev/null 2>&1 </dev/null
 trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 wine wineboot --init >/dev/null 2>&1 </dev/null

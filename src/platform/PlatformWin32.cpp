@@ -139,6 +139,12 @@ bool PlatformTruncate(FileHandle handle) {
 }
 
 bool PlatformSameFile(FileHandle first, FileHandle second, bool& same) {
+  // A device has no file index to compare, and is never the same as a file on a disk.
+  if (GetFileType(AsHandle(first)) != FILE_TYPE_DISK ||
+      GetFileType(AsHandle(second)) != FILE_TYPE_DISK) {
+    same = false;
+    return true;
+  }
   BY_HANDLE_FILE_INFORMATION a{};
   BY_HANDLE_FILE_INFORMATION b{};
   if (GetFileInformationByHandle(AsHandle(first), &a) == 0 ||

@@ -112,15 +112,21 @@ TEST_F(Failures, SymbolicLinkInputToItsOwnOutput) {
 }
 
 TEST_F(Failures, NameTooLongForTheSystem) {
-  if (ProgramRunsOnWindows()) {
-    GTEST_SKIP() << "Windows limits names differently";
-  }
-  const std::string input = std::string(251, 'n') + ".txt"; // 255 characters: the most allowed
+  const std::string input = std::string(251, 'n') + ".txt";  // 255 characters: the most allowed
   WriteFile(input, Dump);
   const RunResult r = Run({"e", input});
   EXPECT_EQ(r.Status, 1);
   EXPECT_EQ(r.Out, Banner + "Initializing...");
-  EXPECT_EQ(ReportMessage(r.Err), "Invalid filename.");
+  const std::string message = ReportMessage(r.Err);
+  if (ProgramRunsOnWindows()) {
+    // Windows (and Wine in its place) names the fault in its own way.
+    EXPECT_TRUE(message == "Invalid filename." || message == "File not found." ||
+                message == "I/O error 206.")
+        << message;
+  } else {
+    EXPECT_EQ(message, "Invalid filename.");
+  }
+  EXPECT_EQ(ReadFile(input), Dump);
 }
 
 TEST_F(Failures, PermissionsBiteEvenWhenRunByRoot) {
