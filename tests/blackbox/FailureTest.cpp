@@ -176,7 +176,8 @@ TEST_F(ConsoleFailures, StandardOutputToAFullDisk) {
 
 TEST_F(ConsoleFailures, StandardOutputClosed) {
   if (ProgramRunsOnWindows()) {
-    GTEST_SKIP() << "Wine gives a program started with a closed standard output a usable one";
+    GTEST_SKIP() << "Wine does not start a program with a closed standard stream: it substitutes "
+                    "one of its own, so the fault cannot be staged";
   }
   WriteFile("t.lang", Table);
   RunOptions closed;
@@ -203,7 +204,8 @@ TEST_F(ConsoleFailures, ClosedPipeIsAReportNotASignal) {
 
 TEST_F(ConsoleFailures, ClosedStandardStreamsNeverReceiveData) {
   if (ProgramRunsOnWindows()) {
-    GTEST_SKIP() << "Wine gives a program started with closed standard streams usable ones";
+    GTEST_SKIP() << "Wine substitutes closed standard streams and then loses the exit status; "
+                    "Windows handles are never small numbers a data file could take anyway";
   }
   // With standard input and error closed, the files must not take their descriptors: the
   // conversion's data goes to the files and nothing else does.
