@@ -12,6 +12,16 @@ namespace {
 
 thread_local int LastError = 0;
 
+// An interrupted call is repeated: a signal is not a failure of the file.
+template <class Call> auto Retried(Call call) {
+  for (;;) {
+    const auto result = call();
+    if (result != -1 || errno != EINTR) {
+      return result;
+    }
+  }
+}
+
 bool Fail() {
   LastError = errno;
   return false;
@@ -27,7 +37,7 @@ FileHandle AboveStdStreams(int fd) {
   if (fd < 0 || fd > STDERR_FILENO) {
     return fd < 0 ? (Fail(), InvalidFileHandle) : fd;
   }
-  const int moved = fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+  const int moved = Retried([fd] { return fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1); });
   if (moved < 0) {
     Fail();
   }
@@ -62,18 +72,19 @@ std::string PlatformProgramFileName(const char* argv0) {
 
 bool PlatformIsExistingFile(const std::string& path) {
   struct stat info {};
-  return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+  return Retried([&] { return stat(path.c_str(), &info); }) == 0 && S_ISREG(info.st_mode);
 }
 
 FileHandle PlatformOpenRead(const std::string& path) {
   // Non-blocking open: if the name was swapped for a FIFO since it was checked, we must not hang.
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  const FileHandle handle = AboveStdStreams(fd);
+  const FileHandle handle = AboveStdStreams(
+      Retried([&] { return open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK); }));
   if (handle != InvalidFileHandle) {
-    const int flags = fcntl(static_cast<int>(handle), F_GETFL);
-    if (flags < 0 || fcntl(static_cast<int>(handle), F_SETFL, flags & ~O_NONBLOCK) < 0) {
+    const int fd = static_cast<int>(handle);
+    const int flags = Retried([fd] { return fcntl(fd, F_GETFL); });
+    if (flags < 0 || Retried([&] { return fcntl(fd, F_SETFL, flags & ~O_NONBLOCK); }) < 0) {
       Fail();
-      close(static_cast<int>(handle));
+      close(fd);
       return InvalidFileHandle;
     }
   }
@@ -82,24 +93,27 @@ FileHandle PlatformOpenRead(const std::string& path) {
 
 FileHandle PlatformOpenWrite(const std::string& path) {
   constexpr mode_t everyone = S_IRUSR | S_IWUSR | S_IRGRP | S_IWGRP | S_IROTH | S_IWOTH;
-  return AboveStdStreams(open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, everyone));
+  return AboveStdStreams(
+      Retried([&] { return open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, everyone); }));
 }
 
 bool PlatformTruncate(FileHandle handle) {
   struct stat info {};
-  if (fstat(static_cast<int>(handle), &info) != 0) {
+  const int fd = static_cast<int>(handle);
+  if (Retried([&] { return fstat(fd, &info); }) != 0) {
     return Fail();
   }
   if (!S_ISREG(info.st_mode)) {
     return true;
   }
-  return ftruncate(static_cast<int>(handle), 0) == 0 || Fail();
+  return Retried([fd] { return ftruncate(fd, 0); }) == 0 || Fail();
 }
 
 bool PlatformSameFile(FileHandle first, FileHandle second, bool& same) {
   struct stat a {};
   struct stat b {};
-  if (fstat(static_cast<int>(first), &a) != 0 || fstat(static_cast<int>(second), &b) != 0) {
+  if (Retried([&] { return fstat(static_cast<int>(first), &a); }) != 0 ||
+      Retried([&] { return fstat(static_cast<int>(second), &b); }) != 0) {
     return Fail();
   }
   same = a.st_dev == b.st_dev && a.st_ino == b.st_ino;
@@ -107,16 +121,11 @@ bool PlatformSameFile(FileHandle first, FileHandle second, bool& same) {
 }
 
 std::int64_t PlatformRead(FileHandle handle, void* buffer, std::size_t count) {
-  for (;;) {
-    const ssize_t got = read(static_cast<int>(handle), buffer, count);
-    if (got >= 0) {
-      return got;
-    }
-    if (errno != EINTR) {
-      Fail();
-      return -1;
-    }
+  const ssize_t got = Retried([&] { return read(static_cast<int>(handle), buffer, count); });
+  if (got < 0) {
+    Fail();
   }
+  return got;
 }
 
 namespace {
@@ -145,7 +154,8 @@ std::int64_t PlatformWrite(FileHandle handle, const void* buffer, std::size_t co
 }
 
 bool PlatformClose(FileHandle handle) {
-  return close(static_cast<int>(handle)) == 0 || Fail();
+  // Linux releases the descriptor even when close is interrupted: that is done, not failed.
+  return close(static_cast<int>(handle)) == 0 || errno == EINTR || Fail();
 }
 
 int PlatformLastError() {

@@ -112,7 +112,7 @@ TEST_F(Failures, SymbolicLinkInputToItsOwnOutput) {
 }
 
 TEST_F(Failures, NameTooLongForTheSystem) {
-  const std::string input = std::string(251, 'n') + ".txt";  // 255 characters: the most allowed
+  const std::string input = std::string(251, 'n') + ".txt"; // 255 characters: the most allowed
   WriteFile(input, Dump);
   const RunResult r = Run({"e", input});
   EXPECT_EQ(r.Status, 1);

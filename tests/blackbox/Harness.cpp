@@ -187,7 +187,14 @@ RunResult BlackBox::Run(const std::vector<std::string>& arguments, const RunOpti
       break;
     }
     }
-    dup2(errPipe[1], STDERR_FILENO);
+    if (options.MergeStderr) {
+      dup2(STDOUT_FILENO, STDERR_FILENO);
+    } else {
+      dup2(errPipe[1], STDERR_FILENO);
+    }
+    for (const std::string& setting : options.Environment) {
+      putenv(const_cast<char*>(setting.c_str()));
+    }
     for (const int fd : {outPipe[0], outPipe[1], errPipe[0], errPipe[1]}) {
       if (fd > STDERR_FILENO) {
         close(fd);

@@ -16,7 +16,9 @@ struct RunOptions {
   std::string StdoutPath; // with StdoutKind::File
   bool CloseStdin = false;
   bool CloseStderr = false;
-  bool AsUnprivilegedUser = false; // run as "nobody", so permission checks bite even for root
+  bool AsUnprivilegedUser = false;      // run as "nobody", so permission checks bite even for root
+  bool MergeStderr = false;             // standard error into the same pipe as standard output
+  std::vector<std::string> Environment; // extra NAME=VALUE settings
 };
 
 struct RunResult {

@@ -1,7 +1,7 @@
 // A preloaded library for the fault sweep: counts the program's file and console calls, and makes
 // the Nth call of one kind fail with a chosen errno, or move fewer bytes than asked.
 //
-//   FAULT_KIND    open | read | write | stat | close
+//   FAULT_KIND    lookup (stat by name) | open | read | write | stat (fstat) | close
 //   FAULT_TARGET  data (descriptors above 2, or opened by name) | std (0 to 2)
 //   FAULT_NTH     which matching call fails, counting from 1 (0 or unset: none, only count)
 //   FAULT_ERRNO   the errno to fail with, or "short" for a transfer of half the bytes asked
@@ -181,13 +181,13 @@ int fstat(int fd, struct stat* info) {
 }
 
 int stat(const char* path, struct stat* info) {
-  if (Judge("stat", false) == Verdict::Fail) {
-    Log("stat", false, -1);
+  if (Judge("lookup", false) == Verdict::Fail) {
+    Log("lookup", false, -1);
     errno = Config().Errno;
     return -1;
   }
   const int result = Real<int (*)(const char*, struct stat*)>("stat")(path, info);
-  Log("stat", false, result);
+  Log("lookup", false, result);
   return result;
 }
 

@@ -1,0 +1,223 @@
+// Fails every file and console call of a whole conversion in turn, with each kind of fault, and
+// checks that nothing is lost: the report and status, the input untouched, and an output that is
+// a prefix of the right one holding at least everything produced before the failing call.
+#include "Harness.h"
+
+#include "convert/DecodeUnits.h"
+#include "convert/EncodeUnits.h"
+
+#include <cerrno>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <random>
+#include <sstream>
+
+namespace {
+
+struct Call {
+  std::string Kind;
+  bool Std = false;
+  long Result = 0;
+};
+
+std::vector<Call> ReadLog(const std::string& path) {
+  std::vector<Call> calls;
+  std::ifstream log(path);
+  std::string kind;
+  std::string target;
+  long result = 0;
+  while (log >> kind >> target >> result) {
+    calls.push_back({kind, target == "std", result});
+  }
+  return calls;
+}
+
+struct MemorySource {
+  const Units& Input;
+  std::size_t Position = 0;
+  std::span<const Unit> Peek() { return {Input.data() + Position, Input.size() - Position}; }
+  void Advance(std::size_t count) { Position += count; }
+};
+
+struct MemorySink {
+  Units Output;
+  void Put(const Unit* units, std::size_t count) {
+    Output.insert(Output.end(), units, units + count);
+  }
+  void PutUnit(Unit unit) { Output.push_back(unit); }
+};
+
+// What a conversion has produced once it has read `bytes` of its input and no more.
+std::string ProducedFrom(bool decoding, const std::string& input, std::size_t bytes) {
+  Units units = UnitsOf(input.substr(0, bytes));
+  MemorySink sink;
+  if (decoding) {
+    sink.Output.push_back(0xFEFF);
+    MemorySource source{units};
+    DecodeUnits(source, sink);
+    return Bytes(sink.Output);
+  }
+  if (units.empty()) {
+    return {}; // not even the byte-order mark was read
+  }
+  units.erase(units.begin());
+  MemorySource source{units};
+  try {
+    EncodeUnits(source, sink);
+    sink.Output.pop_back(); // the end marker comes only at the real end of the input
+  } catch (const EInOutError&) {
+    // The prefix ends inside an id field: what came before it stands.
+  }
+  return Bytes(sink.Output);
+}
+
+struct Fault {
+  const char* Name;
+  int Errno; // 0: a short transfer
+  const char* Message;
+};
+
+const Fault Faults[] = {
+    {"EIO", EIO, "I/O error 5."},
+    {"ENOSPC", ENOSPC, "I/O error 28."},
+    {"EACCES", EACCES, "File access denied."},
+    {"EBADF", EBADF, "I/O error 9."},
+    {"EINTR", EINTR, nullptr},
+    {"short", 0, nullptr},
+};
+
+class FaultSweep : public BlackBox {
+protected:
+  struct Direction {
+    bool Decoding;
+    std::string Input;
+    std::string InputName;
+    std::string OutputName;
+  };
+
+  // Sweeps every call of the conversion; returns the number of injection points.
+  int Sweep(const Direction& d) {
+    WriteFile(d.InputName, d.Input);
+    const std::string mode = d.Decoding ? "d" : "e";
+    RunOptions counting;
+    counting.Environment = {"LD_PRELOAD=" FAULT_LIBRARY, "FAULT_LOG=" + PathOf("calls.log")};
+    const RunResult clean = Run({mode, d.InputName}, counting);
+    EXPECT_EQ(clean.Status, 0) << clean.Err;
+    const std::string expected = ReadFile(d.OutputName);
+    const std::vector<Call> calls = ReadLog(PathOf("calls.log"));
+    EXPECT_GT(calls.size(), 10U) << "the fault library saw too few calls";
+
+    int points = 0;
+    std::map<std::pair<std::string, bool>, long> seen;
+    for (std::size_t index = 0; index < calls.size(); ++index) {
+      const Call& call = calls[index];
+      const long nth = ++seen[{call.Kind, call.Std}];
+      std::size_t writtenBefore = 0;
+      std::size_t readBefore = 0;
+      for (std::size_t k = 0; k < index; ++k) {
+        if (!calls[k].Std && calls[k].Kind == "write") {
+          writtenBefore += static_cast<std::size_t>(calls[k].Result);
+        }
+        if (!calls[k].Std && calls[k].Kind == "read") {
+          readBefore += static_cast<std::size_t>(calls[k].Result);
+        }
+      }
+      ++points;
+      for (const Fault& fault : Faults) {
+        const bool transfer = call.Kind == "read" || call.Kind == "write";
+        if (fault.Errno == 0 && !transfer) {
+          continue;
+        }
+        const std::string where = d.InputName + ": " + call.Kind + (call.Std ? " std" : " data") +
+                                  " call " + std::to_string(nth) + ", " + fault.Name;
+        std::remove(PathOf(d.OutputName).c_str());
+        WriteFile(d.InputName, d.Input);
+        RunOptions options;
+        options.MergeStderr = true;
+        options.Environment = {"LD_PRELOAD=" FAULT_LIBRARY, "FAULT_KIND=" + call.Kind,
+                               std::string("FAULT_TARGET=") + (call.Std ? "std" : "data"),
+                               "FAULT_NTH=" + std::to_string(nth),
+                               "FAULT_ERRNO=" + (fault.Errno == 0 ? std::string("short")
+                                                                  : std::to_string(fault.Errno))};
+        const RunResult r = Run({mode, d.InputName}, options);
+        const std::string output = Exists(d.OutputName) ? ReadFile(d.OutputName) : "";
+        EXPECT_EQ(ReadFile(d.InputName), d.Input) << where << ": the input changed";
+
+        if (fault.Message == nullptr) {
+          // Interrupted and short transfers are completed, not failures.
+          EXPECT_EQ(r.Status, 0) << where;
+          EXPECT_EQ(r.Out, clean.Out) << where;
+          EXPECT_TRUE(output == expected) << where;
+          continue;
+        }
+        if (call.Kind == "lookup") {
+          // The input cannot be looked at: to the program it is not there.
+          EXPECT_EQ(r.Status, 0) << where;
+          EXPECT_EQ(r.Out, Banner + Usage) << where;
+          EXPECT_FALSE(Exists(d.OutputName)) << where;
+          continue;
+        }
+        EXPECT_EQ(r.Status, 1) << where;
+        // Console text, then the report, and nothing after it.
+        const std::size_t report = r.Out.find("Exception ");
+        if (report == std::string::npos) {
+          ADD_FAILURE() << where << ": no report in " << r.Out;
+          continue;
+        }
+        EXPECT_EQ(clean.Out.substr(0, report), r.Out.substr(0, report)) << where;
+        EXPECT_EQ(ReportMessage(r.Out.substr(report)), fault.Message) << where;
+
+        EXPECT_TRUE(expected.compare(0, output.size(), output) == 0 &&
+                    output.size() <= expected.size())
+            << where << ": the output is not a prefix of the right one";
+        EXPECT_GE(output.size(), writtenBefore) << where << ": written units were lost";
+        if (call.Kind == "read" && !call.Std) {
+          EXPECT_TRUE(output == ProducedFrom(d.Decoding, d.Input, readBefore))
+              << where << ": units converted before the failed read were lost";
+        }
+      }
+    }
+    return points;
+  }
+};
+
+std::string Table() {
+  std::mt19937 random(99);
+  Units table;
+  while (table.size() < 400000) { // a little over three of the program's buffers
+    table.push_back(static_cast<Unit>(random() % 0xFFFF));
+    const std::size_t length = random() % 200;
+    for (std::size_t k = 0; k < length; ++k) {
+      Unit unit = 0;
+      while (unit == 0 || unit == 0x0A) {
+        unit = static_cast<Unit>(random());
+      }
+      table.push_back(unit);
+    }
+    table.push_back(0);
+  }
+  table.push_back(0xFFFF);
+  return Bytes(table);
+}
+
+TEST_F(FaultSweep, Decoding) {
+  if (ProgramRunsOnWindows()) {
+    GTEST_SKIP() << "faults are injected through the POSIX loader";
+  }
+  const int points = Sweep({true, Table(), "t.lang", "t.txt"});
+  std::cout << "decode: " << points << " injection points swept\n";
+}
+
+TEST_F(FaultSweep, Encoding) {
+  if (ProgramRunsOnWindows()) {
+    GTEST_SKIP() << "faults are injected through the POSIX loader";
+  }
+  // The dump of the same table, made by the in-memory decoder.
+  const std::string table = Table();
+  const std::string dump = ProducedFrom(true, table, table.size());
+  const int points = Sweep({false, dump, "t.txt", "t.lang"});
+  std::cout << "encode: " << points << " injection points swept\n";
+}
+
+} // namespace
