@@ -5,6 +5,7 @@
 
 #include "convert/DecodeUnits.h"
 #include "convert/EncodeUnits.h"
+#include "MemoryUnits.h"
 
 #include <cerrno>
 #include <fstream>
@@ -33,24 +34,9 @@ std::vector<Call> ReadLog(const std::string& path) {
   return calls;
 }
 
-struct MemorySource {
-  const Units& Input;
-  std::size_t Position = 0;
-  std::span<const Unit> Peek() { return {Input.data() + Position, Input.size() - Position}; }
-  void Advance(std::size_t count) { Position += count; }
-};
-
-struct MemorySink {
-  Units Output;
-  void Put(const Unit* units, std::size_t count) {
-    Output.insert(Output.end(), units, units + count);
-  }
-  void PutUnit(Unit unit) { Output.push_back(unit); }
-};
-
 // What a conversion has produced once it has read `bytes` of its input and no more.
 std::string ProducedFrom(bool decoding, const std::string& input, std::size_t bytes) {
-  Units units = UnitsOf(input.substr(0, bytes));
+  UnitVector units = UnitsOf(input.substr(0, bytes));
   MemorySink sink;
   if (decoding) {
     sink.Output.push_back(0xFEFF);

@@ -2,6 +2,7 @@
 // formats wherever chunk boundaries fall, and round trips.
 #include "convert/DecodeUnits.h"
 #include "convert/EncodeUnits.h"
+#include "MemoryUnits.h"
 
 #include <gtest/gtest.h>
 
@@ -12,27 +13,7 @@
 
 namespace {
 
-using Units = std::vector<Unit>;
-
-// Hands out the input in chunks of a fixed size, so that tests choose where boundaries fall.
-struct MemorySource {
-  const Units& Input;
-  std::size_t ChunkSize;
-  std::size_t Position = 0;
-  std::span<const Unit> Peek() {
-    const std::size_t left = Input.size() - Position;
-    return {Input.data() + Position, left < ChunkSize ? left : ChunkSize};
-  }
-  void Advance(std::size_t count) { Position += count; }
-};
-
-struct MemorySink {
-  Units Output;
-  void Put(const Unit* units, std::size_t count) {
-    Output.insert(Output.end(), units, units + count);
-  }
-  void PutUnit(Unit unit) { Output.push_back(unit); }
-};
+using Units = UnitVector;
 
 Units U(std::u16string_view text) {
   return {text.begin(), text.end()};
@@ -46,11 +27,7 @@ Units Join(std::initializer_list<Units> parts) {
   return all;
 }
 
-struct Result {
-  Units Output;
-  std::uint64_t Count = 0;
-  bool ReadBeyondEnd = false;
-};
+using Result = ReferenceResult;
 
 Result Decode(const Units& input, std::size_t chunk) {
   MemorySource source{input, chunk};
@@ -72,68 +49,6 @@ Result Encode(const Units& input, std::size_t chunk) {
     result.ReadBeyondEnd = true;
   }
   result.Output = std::move(sink.Output);
-  return result;
-}
-
-// The formats read one unit at a time, straight from their description.
-Result ReferenceDecode(const Units& input) {
-  Result result;
-  std::size_t i = 0;
-  while (i < input.size()) {
-    const Unit id = input[i++];
-    if (id == 0xFFFF) {
-      break;
-    }
-    char field[6];
-    std::snprintf(field, sizeof field, "%04X", id);
-    for (int k = 0; k < 4; ++k) {
-      result.Output.push_back(static_cast<Unit>(field[k]));
-    }
-    result.Output.push_back('=');
-    ++result.Count;
-    while (i < input.size()) {
-      const Unit unit = input[i++];
-      result.Output.push_back(unit == 0 ? Unit{0x0A} : unit);
-      if (unit == 0) {
-        break;
-      }
-    }
-  }
-  return result;
-}
-
-Result ReferenceEncode(const Units& input) {
-  Result result;
-  std::size_t i = 0;
-  while (i < input.size()) {
-    if (input.size() - i < 5) {
-      result.ReadBeyondEnd = true;
-      return result;
-    }
-    std::uint64_t value = 0;
-    for (int k = 0; k < 5; ++k) {
-      const Unit c = input[i++];
-      const std::size_t digit = std::string_view("0123456789abcdef0123456789ABCDEF")
-                                    .find(c < 0x80 ? static_cast<char>(c) : '?');
-      if (digit != std::string_view::npos) {
-        value = value * 16 + digit % 16;
-      }
-    }
-    ++result.Count;
-    const auto id = static_cast<Unit>(value & 0xFFFF);
-    if (id == 0xFFFF) {
-      break;
-    }
-    result.Output.push_back(id);
-    while (i < input.size()) {
-      const Unit unit = input[i++];
-      result.Output.push_back(unit == 0x0A ? Unit{0} : unit);
-      if (unit == 0x0A) {
-        break;
-      }
-    }
-  }
-  result.Output.push_back(0xFFFF);
   return result;
 }
 

@@ -1,0 +1,99 @@
+// The conversions' unit source and sink over memory, and a plain unit-at-a-time reading of both
+// formats to hold the fast conversions against.
+#pragma once
+
+#include "io/RecordFile.h"
+
+#include <cstdio>
+#include <span>
+#include <string_view>
+#include <vector>
+
+using UnitVector = std::vector<Unit>;
+
+// Hands out the input in chunks of a fixed size, so that a test chooses where boundaries fall.
+struct MemorySource {
+  const UnitVector& Input;
+  std::size_t ChunkSize = static_cast<std::size_t>(-1);
+  std::size_t Position = 0;
+  std::span<const Unit> Peek() {
+    const std::size_t left = Input.size() - Position;
+    return {Input.data() + Position, left < ChunkSize ? left : ChunkSize};
+  }
+  void Advance(std::size_t count) { Position += count; }
+};
+
+struct MemorySink {
+  UnitVector Output;
+  void Put(const Unit* units, std::size_t count) {
+    Output.insert(Output.end(), units, units + count);
+  }
+  void PutUnit(Unit unit) { Output.push_back(unit); }
+};
+
+struct ReferenceResult {
+  UnitVector Output;
+  std::uint64_t Count = 0;
+  bool ReadBeyondEnd = false;
+};
+
+inline ReferenceResult ReferenceDecode(const UnitVector& input) {
+  ReferenceResult result;
+  std::size_t i = 0;
+  while (i < input.size()) {
+    const Unit id = input[i++];
+    if (id == 0xFFFF) {
+      break;
+    }
+    char field[8];
+    std::snprintf(field, sizeof field, "%04X", static_cast<unsigned>(id));
+    for (int k = 0; k < 4; ++k) {
+      result.Output.push_back(static_cast<Unit>(field[k]));
+    }
+    result.Output.push_back('=');
+    ++result.Count;
+    while (i < input.size()) {
+      const Unit unit = input[i++];
+      result.Output.push_back(unit == 0 ? Unit{0x0A} : unit);
+      if (unit == 0) {
+        break;
+      }
+    }
+  }
+  return result;
+}
+
+inline ReferenceResult ReferenceEncode(const UnitVector& input) {
+  ReferenceResult result;
+  std::size_t i = 0;
+  while (i < input.size()) {
+    if (input.size() - i < 5) {
+      result.ReadBeyondEnd = true;
+      return result;
+    }
+    std::uint64_t value = 0;
+    for (int k = 0; k < 5; ++k) {
+      const Unit c = input[i++];
+      const std::size_t digit = std::string_view("0123456789abcdef0123456789ABCDEF")
+                                    .find(c < 0x80 ? static_cast<char>(c) : '?');
+      if (digit != std::string_view::npos) {
+        value = value * 16 + digit % 16;
+      }
+    }
+    ++result.Count;
+    const auto id = static_cast<Unit>(value & 0xFFFF);
+    if (id == 0xFFFF) {
+      break;
+    }
+    result.Output.push_back(id);
+    while (i < input.size()) {
+      const Unit unit = input[i++];
+      result.Output.push_back(unit == 0x0A ? Unit{0} : unit);
+      if (unit == 0x0A) {
+        break;
+      }
+    }
+  }
+  result.Output.push_back(0xFFFF);
+  return result;
+}
