@@ -1,0 +1,64 @@
+// The decoder over arbitrary bytes: it agrees with the unit-at-a-time reference wherever chunks
+// end, counts one id field per entry, and a well-formed table comes back through the encoder.
+#include "MemoryUnits.h"
+#include "convert/DecodeUnits.h"
+#include "convert/EncodeUnits.h"
+
+#include <cstdlib>
+
+namespace {
+
+void Check(bool condition) {
+  if (!condition) {
+    std::abort();
+  }
+}
+
+// Every entry terminated, the end marker present, no LF in any text: such a table survives a
+// round trip byte for byte up to its end marker.
+bool WellFormed(const UnitVector& table, std::size_t& endMarker) {
+  bool atId = true;
+  for (std::size_t i = 0; i < table.size(); ++i) {
+    if (atId) {
+      if (table[i] == 0xFFFF) {
+        endMarker = i;
+        return true;
+      }
+      atId = false;
+    } else if (table[i] == 0x000A) {
+      return false;
+    } else if (table[i] == 0x0000) {
+      atId = true;
+    }
+  }
+  return false;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size == 0) {
+    return 0;
+  }
+  const std::size_t chunk = 1 + data[0] % 37;
+  UnitVector input;
+  for (std::size_t i = 1; i + 1 < size; i += 2) {
+    input.push_back(static_cast<Unit>(data[i] | data[i + 1] << 8));
+  }
+  MemorySource source{input, chunk};
+  MemorySink sink;
+  const std::uint64_t entries = DecodeUnits(source, sink);
+  const ReferenceResult reference = ReferenceDecode(input);
+  Check(sink.Output == reference.Output);
+  Check(entries == reference.Count);
+
+  std::size_t endMarker = 0;
+  if (WellFormed(input, endMarker)) {
+    MemorySource dump{sink.Output, chunk};
+    MemorySink table;
+    EncodeUnits(dump, table);
+    const UnitVector expected(input.begin(), input.begin() + static_cast<long>(endMarker) + 1);
+    Check(table.Output == expected);
+  }
+  return 0;
+}

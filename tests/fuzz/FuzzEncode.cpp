@@ -1,0 +1,35 @@
+// The encoder over arbitrary units: it agrees with the unit-at-a-time reference wherever chunks
+// end, fails only with "Read beyond end of file", and ends every table it completes with FFFF.
+#include "MemoryUnits.h"
+#include "convert/EncodeUnits.h"
+
+#include <cstdlib>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size == 0) {
+    return 0;
+  }
+  const std::size_t chunk = 1 + data[0] % 37;
+  UnitVector input;
+  for (std::size_t i = 1; i + 1 < size; i += 2) {
+    input.push_back(static_cast<Unit>(data[i] | data[i + 1] << 8));
+  }
+  MemorySource source{input, chunk};
+  MemorySink sink;
+  bool beyondEnd = false;
+  std::uint64_t lines = 0;
+  try {
+    lines = EncodeUnits(source, sink);
+  } catch (const EInOutError& failure) {
+    if (failure.ErrorCode != ReadBeyondEnd) {
+      std::abort();
+    }
+    beyondEnd = true;
+  }
+  const ReferenceResult reference = ReferenceEncode(input);
+  if (beyondEnd != reference.ReadBeyondEnd || sink.Output != reference.Output ||
+      (!beyondEnd && (lines != reference.Count || sink.Output.back() != 0xFFFF))) {
+    std::abort();
+  }
+  return 0;
+}

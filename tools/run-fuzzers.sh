@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets and runs each for a bounded time over a copy of its seed corpus.
+# Any finding stops the run with a non-zero status and leaves the crashing input in the work folder.
+#
+#   tools/run-fuzzers.sh [SECONDS_PER_TARGET]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds=${1:-60}
+
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/vorlanth-fuzz.XXXXXX")
+for target in Decode Encode CommandLine OutputPath HexConvert; do
+  cp -r "tests/fuzz/corpus/$target" "$work/$target"
+  log="$work/$target.log"
+  if ! (cd "$work" && "$OLDPWD/build/fuzz/tests/fuzz/Fuzz$target" -max_total_time="$seconds" \
+        -print_final_stats=1 "$target" >"$log" 2>&1); then
+    tail -n 40 "$log"
+    echo "Fuzz$target: FINDING (inputs and log kept in $work)"
+    exit 1
+  fi
+  runs=$(grep -o 'Done [0-9]* runs' "$log" | awk '{ print $2 }')
+  echo "Fuzz$target: $runs executions in $seconds s, no finding"
+done
+rm -rf "$work"
