@@ -52,7 +52,7 @@ inline Unit IdFieldValue(const Unit* field) {
 template <class Source, class Sink> std::uint64_t EncodeUnits(Source& source, Sink& sink) {
   std::uint64_t lines = 0;
   bool inText = false;
-  Unit field[IdFieldUnits];
+  std::array<Unit, IdFieldUnits> field{};
   std::size_t fieldUnits = 0;
   for (;;) {
     const std::span<const Unit> chunk = source.Peek();
@@ -76,7 +76,7 @@ template <class Source, class Sink> std::uint64_t EncodeUnits(Source& source, Si
             break;
           }
           fieldUnits = 0;
-          id = IdFieldValue(field);
+          id = IdFieldValue(field.data());
         }
         ++lines;
         if (id == EndMarkerId) {

@@ -6,7 +6,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -108,7 +111,10 @@ bool BlackBox::Exists(const std::string& name) const {
 
 namespace {
 
-void Drain(int outFd, int errFd, std::string& out, std::string& err) {
+// Collects both streams until the program closes them; a program still running after the
+// deadline is killed, so that a hang fails its case instead of stalling the suite.
+void Drain(pid_t child, int outFd, int errFd, std::string& out, std::string& err) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
   pollfd fds[2] = {{outFd, POLLIN, 0}, {errFd, POLLIN, 0}};
   int open = (outFd >= 0 ? 1 : 0) + 1;
   if (outFd < 0) {
@@ -116,10 +122,15 @@ void Drain(int outFd, int errFd, std::string& out, std::string& err) {
   }
   char chunk[65536];
   while (open > 0) {
-    if (poll(fds, 2, -1) < 0) {
-      if (errno == EINTR) {
-        continue;
-      }
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    const int ready = poll(fds, 2, static_cast<int>(std::max<long long>(left.count(), 0)));
+    if (ready < 0 && errno == EINTR) {
+      continue;
+    }
+    if (ready <= 0) {
+      kill(child, SIGKILL);
+      ADD_FAILURE() << "the program did not finish in time";
       break;
     }
     for (int i = 0; i < 2; ++i) {
@@ -134,6 +145,11 @@ void Drain(int outFd, int errFd, std::string& out, std::string& err) {
       } else {
         (i == 0 ? out : err).append(chunk, static_cast<std::size_t>(got));
       }
+    }
+  }
+  for (const pollfd& entry : fds) {
+    if (entry.fd >= 0) {
+      close(entry.fd);
     }
   }
 }
@@ -214,7 +230,7 @@ RunResult BlackBox::Run(const std::vector<std::string>& arguments, const RunOpti
   }
   close(errPipe[1]);
   RunResult result;
-  Drain(outPipe[0], errPipe[0], result.Out, result.Err);
+  Drain(child, outPipe[0], errPipe[0], result.Out, result.Err);
   int status = 0;
   waitpid(child, &status, 0);
   result.Status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);

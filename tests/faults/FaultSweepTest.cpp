@@ -3,9 +3,9 @@
 // a prefix of the right one holding at least everything produced before the failing call.
 #include "Harness.h"
 
+#include "MemoryUnits.h"
 #include "convert/DecodeUnits.h"
 #include "convert/EncodeUnits.h"
-#include "MemoryUnits.h"
 
 #include <cerrno>
 #include <fstream>

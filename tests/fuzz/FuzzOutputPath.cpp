@@ -15,16 +15,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const std::string stem = result.substr(0, result.size() - extension.size());
     if (path.compare(0, stem.size(), stem) != 0) {
-      std::abort();  // the stem is not a prefix of the path
+      std::abort(); // the stem is not a prefix of the path
     }
     const std::size_t separator = path.find_last_of("\\/:");
     const std::size_t directory = separator == std::string::npos ? 0 : separator + 1;
     if (stem.size() < directory) {
-      std::abort();  // the output left the input's directory
+      std::abort(); // the output left the input's directory
     }
     const std::string removed = path.substr(stem.size());
-    if (!removed.empty() && (removed[0] != '.' || removed.find_first_of(".\\/:", 1) != std::string::npos)) {
-      std::abort();  // more than the last extension went
+    if (!removed.empty() &&
+        (removed[0] != '.' || removed.find_first_of(".\\/:", 1) != std::string::npos)) {
+      std::abort(); // more than the last extension went
     }
   }
   return 0;

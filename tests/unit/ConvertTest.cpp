@@ -1,8 +1,8 @@
 // The conversions over memory: fixed cases, agreement with a plain unit-at-a-time reading of the
 // formats wherever chunk boundaries fall, and round trips.
+#include "MemoryUnits.h"
 #include "convert/DecodeUnits.h"
 #include "convert/EncodeUnits.h"
-#include "MemoryUnits.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,130 @@
+// Inputs a converter meets in the wild: files that are not what their names say, files that
+// change while they are read, odd names, and outputs that someone else holds open.
+#include "Harness.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <thread>
+
+namespace {
+
+const std::string Bom = "\xFF\xFE";
+
+class Hostile : public BlackBox {};
+
+TEST_F(Hostile, TableNamedAsADumpIsRefused) {
+  const std::string table = Bytes(Units{0x0001, 'a', 0, 0xFFFF});
+  WriteFile("t.txt", table);
+  WriteFile("t.lang", "kept");
+  const RunResult r = Run({"e", "t.txt"});
+  EXPECT_EQ(r.Status, 1);
+  EXPECT_NE(r.Out.find("ERROR: Not UTF-16 LE"), std::string::npos);
+  EXPECT_EQ(ReadFile("t.lang"), "kept");
+  EXPECT_EQ(ReadFile("t.txt"), table);
+}
+
+TEST_F(Hostile, FfffUnitsInsideADump) {
+  // As a text unit FFFF is copied like any other; in an id field it is no digit.
+  WriteFile("t.txt", Bom + Bytes(Units{'0', '0', '0', '1', '=', 'a', 0xFFFF, 'b', 0x0A, 0xFFFF, '0',
+                                       '0', '2', '=', 'c', 0x0A}));
+  const RunResult r = Run({"e", "t.txt"});
+  EXPECT_EQ(r.Status, 0) << r.Err;
+  EXPECT_EQ(ReadFile("t.lang"), Bytes(Units{1, 'a', 0xFFFF, 'b', 0, 0x0002, 'c', 0, 0xFFFF}));
+}
+
+TEST_F(Hostile, OddNames) {
+  const std::string table = Bytes(Units{0x0001, 'a', 0, 0xFFFF});
+  std::vector<std::pair<std::string, std::string>> names = {
+      {"-d.lang", "-d.txt"},
+      {"  spaced  .lang", "  spaced  .txt"},
+      {"a=b;c&d.lang", "a=b;c&d.txt"},
+  };
+  if (!ProgramRunsOnWindows()) {
+    // Names Windows does not allow: a quote, a backslash, and bytes that are not UTF-8.
+    names.emplace_back("say \"hi\".lang", "say \"hi\".txt");
+    names.emplace_back("back\\slash.lang", "back\\slash.txt");
+    names.emplace_back("\xFF\xFE.lang", "\xFF\xFE.txt");
+  }
+  for (const auto& [input, output] : names) {
+    WriteFile(input, table);
+    const RunResult r = Run({"d", input});
+    EXPECT_EQ(r.Status, 0) << input << ": " << r.Err;
+    EXPECT_EQ(ReadFile(output), Bom + Bytes(u"0001=a\n")) << input;
+  }
+}
+
+TEST_F(Hostile, OutputHeldOpenByAnotherProcess) {
+  WriteFile("t.lang", Bytes(Units{0x0001, 'a', 0, 0xFFFF}));
+  WriteFile("t.txt", "old contents, longer than the new ones will be");
+  const int holder = open(PathOf("t.txt").c_str(), O_RDWR);
+  ASSERT_GE(holder, 0);
+  const RunResult r = Run({"d", "t.lang"});
+  close(holder);
+  EXPECT_EQ(r.Status, 0) << r.Err;
+  EXPECT_EQ(ReadFile("t.txt"), Bom + Bytes(u"0001=a\n"));
+}
+
+// A big table, so that the conversion is still reading while another process changes it.
+std::string BigTable() {
+  Units table;
+  while (table.size() < 4'000'000) {
+    table.push_back(static_cast<std::uint16_t>(table.size() % 0xFFFF));
+    table.insert(table.end(), 40, 'x');
+    table.push_back(0);
+  }
+  table.push_back(0xFFFF);
+  return Bytes(table);
+}
+
+TEST_F(Hostile, InputGrowingWhileRead) {
+  const std::string table = BigTable();
+  WriteFile("t.lang", table);
+  std::atomic<bool> done{false};
+  std::thread writer([&] {
+    const int fd = open(PathOf("t.lang").c_str(), O_WRONLY | O_APPEND);
+    const std::string more = Bytes(Units{0x0042, 'm', 'o', 'r', 'e', 0});
+    // Bounded, so that a reader that follows the growth still reaches an end.
+    for (int i = 0; i < 20000 && !done; ++i) {
+      if (write(fd, more.data(), more.size()) < 0) {
+        break;
+      }
+    }
+    close(fd);
+  });
+  const RunResult r = Run({"d", "t.lang"});
+  done = true;
+  writer.join();
+  EXPECT_TRUE(r.Status == 0 || r.Status == 1) << "status " << r.Status;
+  if (r.Status == 1) {
+    EXPECT_FALSE(ReportMessage(r.Err).empty());
+  } else {
+    // Whatever was read, what was written is the dump of a prefix of the table.
+    const std::string dump = ReadFile("t.txt");
+    EXPECT_EQ(dump.substr(0, 2), Bom);
+  }
+}
+
+TEST_F(Hostile, InputShrinkingWhileRead) {
+  WriteFile("t.lang", BigTable());
+  std::atomic<bool> done{false};
+  std::thread cutter([&] {
+    for (off_t size = 6'000'000; size >= 0 && !done; size -= 500'000) {
+      if (truncate(PathOf("t.lang").c_str(), size) != 0) {
+        break;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  });
+  const RunResult r = Run({"d", "t.lang"});
+  done = true;
+  cutter.join();
+  EXPECT_TRUE(r.Status == 0 || r.Status == 1) << "status " << r.Status;
+  if (r.Status == 1) {
+    EXPECT_FALSE(ReportMessage(r.Err).empty());
+  }
+  EXPECT_EQ(ReadFile("t.txt").substr(0, 2), Bom);
+}
+
+} // namespace
