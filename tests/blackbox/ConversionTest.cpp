@@ -1,5 +1,6 @@
 // Decoding, encoding and round trips through files, byte for byte.
 #include "Harness.h"
+#include "MemoryUnits.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -156,22 +157,8 @@ TEST_F(RoundTrip, BundledExample) {
 // inside ids, texts and the trailing byte.
 TEST_F(RoundTrip, TableLargerThanTheBuffers) {
   std::mt19937 random(42);
-  Units table;
-  std::uint64_t entries = 0;
-  while (table.size() < 700000) {
-    table.push_back(static_cast<std::uint16_t>(random() % 0xFFFF));
-    const std::size_t length = random() % 300;
-    for (std::size_t k = 0; k < length; ++k) {
-      std::uint16_t unit = 0;
-      while (unit == 0 || unit == 0x0A) {
-        unit = static_cast<std::uint16_t>(random());
-      }
-      table.push_back(unit);
-    }
-    table.push_back(0);
-    ++entries;
-  }
-  table.push_back(0xFFFF);
+  const UnitVector table = WellFormedTable(random, 700000, 300);
+  const auto entries = static_cast<std::uint64_t>(ReferenceDecode(table).Count);
   const std::string bytes = Bytes(table);
   WriteFile("big.lang", bytes + "\x01");
   const RunResult decoded = Run({"d", "big.lang"});

@@ -78,6 +78,14 @@ std::string BigTable() {
   return Bytes(table);
 }
 
+// A run over a file that changed under it ends with a result: success, or the report.
+void ExpectAnEnd(const RunResult& r) {
+  EXPECT_TRUE(r.Status == 0 || r.Status == 1) << "status " << r.Status;
+  if (r.Status == 1) {
+    EXPECT_FALSE(ReportMessage(r.Err).empty());
+  }
+}
+
 TEST_F(Hostile, InputGrowingWhileRead) {
   const std::string table = BigTable();
   WriteFile("t.lang", table);
@@ -96,14 +104,8 @@ TEST_F(Hostile, InputGrowingWhileRead) {
   const RunResult r = Run({"d", "t.lang"});
   done = true;
   writer.join();
-  EXPECT_TRUE(r.Status == 0 || r.Status == 1) << "status " << r.Status;
-  if (r.Status == 1) {
-    EXPECT_FALSE(ReportMessage(r.Err).empty());
-  } else {
-    // Whatever was read, what was written is the dump of a prefix of the table.
-    const std::string dump = ReadFile("t.txt");
-    EXPECT_EQ(dump.substr(0, 2), Bom);
-  }
+  ExpectAnEnd(r);
+  EXPECT_EQ(ReadFile("t.txt").substr(0, 2), Bom);
 }
 
 TEST_F(Hostile, InputShrinkingWhileRead) {
@@ -120,10 +122,7 @@ TEST_F(Hostile, InputShrinkingWhileRead) {
   const RunResult r = Run({"d", "t.lang"});
   done = true;
   cutter.join();
-  EXPECT_TRUE(r.Status == 0 || r.Status == 1) << "status " << r.Status;
-  if (r.Status == 1) {
-    EXPECT_FALSE(ReportMessage(r.Err).empty());
-  }
+  ExpectAnEnd(r);
   EXPECT_EQ(ReadFile("t.txt").substr(0, 2), Bom);
 }
 

@@ -100,6 +100,26 @@ bool Watched(int fd) {
   return fd != Config().LogFd;
 }
 
+// A read or a write: failed, shortened to half, or passed on, and logged.
+template <class Buffer> ssize_t Transfer(const char* kind, int fd, Buffer buffer, size_t count) {
+  const auto real = Real<ssize_t (*)(int, Buffer, size_t)>(kind);
+  if (!Watched(fd)) {
+    return real(fd, buffer, count);
+  }
+  const Verdict verdict = Judge(kind, IsStd(fd));
+  if (verdict == Verdict::Fail) {
+    Log(kind, IsStd(fd), -1);
+    errno = Config().Errno;
+    return -1;
+  }
+  if (verdict == Verdict::Short && count > 1) {
+    count /= 2;
+  }
+  const ssize_t moved = real(fd, buffer, count);
+  Log(kind, IsStd(fd), moved);
+  return moved;
+}
+
 } // namespace
 
 extern "C" {
@@ -134,39 +154,11 @@ int open64(const char* path, int flags, ...) {
 }
 
 ssize_t read(int fd, void* buffer, size_t count) {
-  if (!Watched(fd)) {
-    return Real<ssize_t (*)(int, void*, size_t)>("read")(fd, buffer, count);
-  }
-  const Verdict verdict = Judge("read", IsStd(fd));
-  if (verdict == Verdict::Fail) {
-    Log("read", IsStd(fd), -1);
-    errno = Config().Errno;
-    return -1;
-  }
-  if (verdict == Verdict::Short && count > 1) {
-    count /= 2;
-  }
-  const ssize_t got = Real<ssize_t (*)(int, void*, size_t)>("read")(fd, buffer, count);
-  Log("read", IsStd(fd), got);
-  return got;
+  return Transfer("read", fd, buffer, count);
 }
 
 ssize_t write(int fd, const void* buffer, size_t count) {
-  if (!Watched(fd)) {
-    return Real<ssize_t (*)(int, const void*, size_t)>("write")(fd, buffer, count);
-  }
-  const Verdict verdict = Judge("write", IsStd(fd));
-  if (verdict == Verdict::Fail) {
-    Log("write", IsStd(fd), -1);
-    errno = Config().Errno;
-    return -1;
-  }
-  if (verdict == Verdict::Short && count > 1) {
-    count /= 2;
-  }
-  const ssize_t put = Real<ssize_t (*)(int, const void*, size_t)>("write")(fd, buffer, count);
-  Log("write", IsStd(fd), put);
-  return put;
+  return Transfer("write", fd, buffer, count);
 }
 
 int fstat(int fd, struct stat* info) {

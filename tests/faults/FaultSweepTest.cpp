@@ -168,23 +168,10 @@ protected:
   }
 };
 
+// A little over three of the program's buffers.
 std::string Table() {
   std::mt19937 random(99);
-  Units table;
-  while (table.size() < 400000) { // a little over three of the program's buffers
-    table.push_back(static_cast<Unit>(random() % 0xFFFF));
-    const std::size_t length = random() % 200;
-    for (std::size_t k = 0; k < length; ++k) {
-      Unit unit = 0;
-      while (unit == 0 || unit == 0x0A) {
-        unit = static_cast<Unit>(random());
-      }
-      table.push_back(unit);
-    }
-    table.push_back(0);
-  }
-  table.push_back(0xFFFF);
-  return Bytes(table);
+  return Bytes(WellFormedTable(random, 400000, 200));
 }
 
 TEST_F(FaultSweep, Decoding) {

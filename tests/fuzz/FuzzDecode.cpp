@@ -37,14 +37,8 @@ bool WellFormed(const UnitVector& table, std::size_t& endMarker) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  if (size == 0) {
-    return 0;
-  }
-  const std::size_t chunk = 1 + data[0] % 37;
-  UnitVector input;
-  for (std::size_t i = 1; i + 1 < size; i += 2) {
-    input.push_back(static_cast<Unit>(data[i] | data[i + 1] << 8));
-  }
+  std::size_t chunk = 1;
+  const UnitVector input = FuzzUnits(data, size, chunk);
   MemorySource source{input, chunk};
   MemorySink sink;
   const std::uint64_t entries = DecodeUnits(source, sink);

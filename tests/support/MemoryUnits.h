@@ -5,6 +5,7 @@
 #include "io/RecordFile.h"
 
 #include <cstdio>
+#include <random>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -96,4 +97,39 @@ inline ReferenceResult ReferenceEncode(const UnitVector& input) {
   }
   result.Output.push_back(0xFFFF);
   return result;
+}
+
+// A table whose every entry is terminated and whose texts hold no 0x0000 and no LF, closed by the
+// end marker: one that comes back through a round trip byte for byte. It has `entries` entries,
+// or when that is not given, as many as make it at least `minUnits` long; texts are shorter than
+// `maxText` units.
+inline constexpr std::size_t AnyNumber = static_cast<std::size_t>(-1);
+inline UnitVector WellFormedTable(std::mt19937& random, std::size_t minUnits, std::size_t maxText,
+                                  std::size_t entries = AnyNumber) {
+  UnitVector table;
+  const bool counted = entries != AnyNumber;
+  for (std::size_t e = 0; counted ? e < entries : table.size() < minUnits; ++e) {
+    table.push_back(static_cast<Unit>(random() % 0xFFFF)); // never the end marker
+    const std::size_t length = maxText == 0 ? 0 : random() % maxText;
+    for (std::size_t k = 0; k < length; ++k) {
+      Unit unit = 0;
+      while (unit == 0 || unit == 0x0A) {
+        unit = static_cast<Unit>(random());
+      }
+      table.push_back(unit);
+    }
+    table.push_back(0);
+  }
+  table.push_back(0xFFFF);
+  return table;
+}
+
+// A fuzzer's bytes as units, after a first byte that picks the chunk size.
+inline UnitVector FuzzUnits(const std::uint8_t* data, std::size_t size, std::size_t& chunk) {
+  chunk = size == 0 ? 1 : 1 + data[0] % 37;
+  UnitVector units;
+  for (std::size_t i = 1; i + 1 < size; i += 2) {
+    units.push_back(static_cast<Unit>(data[i] | data[i + 1] << 8));
+  }
+  return units;
 }

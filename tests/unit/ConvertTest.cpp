@@ -179,21 +179,8 @@ TEST(Conversions, LongRunsCrossTheVectorScan) {
 TEST(Conversions, WellFormedTablesRoundTrip) {
   std::mt19937 random(7);
   for (int round = 0; round < 200; ++round) {
-    Units table;
     const std::size_t entries = random() % 20;
-    for (std::size_t e = 0; e < entries; ++e) {
-      table.push_back(static_cast<Unit>(random() % 0xFFFF)); // never the end marker
-      const std::size_t length = random() % 40;
-      for (std::size_t k = 0; k < length; ++k) {
-        Unit unit = 0;
-        while (unit == 0 || unit == 0x0A) {
-          unit = static_cast<Unit>(random());
-        }
-        table.push_back(unit);
-      }
-      table.push_back(0);
-    }
-    table.push_back(0xFFFF);
+    const Units table = WellFormedTable(random, 0, 40, entries);
     const std::size_t chunk = 1 + random() % 50;
     const Result dump = Decode(table, chunk);
     EXPECT_EQ(dump.Count, entries);
