@@ -104,8 +104,11 @@ if command -v valgrind >/dev/null; then
   cp s.lang s.orig.lang; rm s.lang
   e=$(per_unit $(($(stat -c %s s.txt) / 2)) "$program" e s.txt)
   check s.lang s.orig.lang
+  drss=$(peak_rss_kib "$program" d s.orig.lang)
+  erss=$(peak_rss_kib "$program" e s.txt)
   echo
   echo "Instructions per input unit (callgrind, 4 MiB table): decode $d, encode $e"
+  echo "Peak RSS at 4 MiB: decode $drss KiB, encode $erss KiB"
   rm -f s.*
 fi
 
