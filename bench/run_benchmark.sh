@@ -5,7 +5,7 @@
 #   bench/run_benchmark.sh [-b BUILD_DIR] [-r RUNS] [-s "SIZES_MIB"] [--huge]
 #
 # Each run pairs one conversion with one cp of the same input, back to back, in alternating order,
-# on page-cache-hot files, after a sync; only the ratio within a pair is trusted. --huge also decodes a 4.5 GiB
+# on page-cache-hot files, each after a sync; only the ratio within a pair is trusted. --huge also decodes a 4.5 GiB
 # table and encodes its dump back (it needs about 14 GiB of free space).
 set -euo pipefail
 
@@ -61,13 +61,12 @@ measure() {
   bytes=$(stat -c %s "$input")
   cat "$input" >/dev/null
   for ((i = 0; i < runs; i++)); do
-    # Start each pair with no dirty pages left from the one before, so that neither side pays
-    # for the other's writeback.
-    sync
+    # Each command starts with no dirty pages left from the one before, so that neither side
+    # pays for the other's writeback.
     if ((i % 2 == 0)); then
-      c=$(timed cp "$input" copy.bin); t=$(timed "$program" "$mode" "$input")
+      sync; c=$(timed cp "$input" copy.bin); sync; t=$(timed "$program" "$mode" "$input")
     else
-      t=$(timed "$program" "$mode" "$input"); c=$(timed cp "$input" copy.bin)
+      sync; t=$(timed "$program" "$mode" "$input"); sync; c=$(timed cp "$input" copy.bin)
     fi
     copies+=("$c"); convs+=("$t")
     ratios+=("$(awk -v t="$t" -v c="$c" 'BEGIN { printf "%.4f", t / c }')")

@@ -28,6 +28,7 @@ TEST_F(Failures, DumpWithoutByteOrderMarkLeavesTheTableAlone) {
 }
 
 TEST_F(Failures, DumpTooShortForItsByteOrderMark) {
+  std::vector<std::string> reports;
   for (const std::string dump : {"", "\xFF"}) {
     WriteFile("t.txt", dump);
     const RunResult r = Run({"e", "t.txt"});
@@ -35,7 +36,10 @@ TEST_F(Failures, DumpTooShortForItsByteOrderMark) {
     EXPECT_EQ(r.Out, Banner + "Initializing...");
     EXPECT_EQ(ReportMessage(r.Err), "Read beyond end of file.");
     EXPECT_FALSE(Exists("t.lang"));
+    reports.push_back(r.Err);
   }
+  // The same failure at the same place reports the same code location.
+  EXPECT_EQ(reports[0], reports[1]);
 }
 
 TEST_F(Failures, ShortTrailingLineKeepsEarlierEntries) {

@@ -4,7 +4,8 @@
 //   FAULT_KIND    lookup (stat by name) | open | read | write | stat (fstat) | close
 //   FAULT_TARGET  data (descriptors above 2, or opened by name) | std (0 to 2)
 //   FAULT_NTH     which matching call fails, counting from 1 (0 or unset: none, only count)
-//   FAULT_ERRNO   the errno to fail with, or "short" for a transfer of half the bytes asked
+//   FAULT_ERRNO   the errno to fail with, or "short" for a transfer of about half the bytes asked
+//                 (an odd number, so that a unit is split between two calls)
 //   FAULT_LOG     a file that receives one line per matching call: "KIND TARGET RESULT"
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -112,8 +113,8 @@ template <class Buffer> ssize_t Transfer(const char* kind, int fd, Buffer buffer
     errno = Config().Errno;
     return -1;
   }
-  if (verdict == Verdict::Short && count > 1) {
-    count /= 2;
+  if (verdict == Verdict::Short && count > 2) {
+    count = count / 2 | 1; // an odd count, so that half a unit is left over
   }
   const ssize_t moved = real(fd, buffer, count);
   Log(kind, IsStd(fd), moved);
