@@ -157,7 +157,7 @@ TEST_F(RoundTrip, BundledExample) {
 // inside ids, texts and the trailing byte.
 TEST_F(RoundTrip, TableLargerThanTheBuffers) {
   std::mt19937 random(42);
-  const UnitVector table = WellFormedTable(random, 700000, 300);
+  const UnitVector table = WellFormedTable(random, 1800000, 300); // 3.4 MiB: over three buffers
   const auto entries = static_cast<std::uint64_t>(ReferenceDecode(table).Count);
   const std::string bytes = Bytes(table);
   WriteFile("big.lang", bytes + "\x01");

@@ -93,6 +93,15 @@ protected:
     const std::string expected = ReadFile(d.OutputName);
     const std::vector<Call> calls = ReadLog(PathOf("calls.log"));
     EXPECT_GT(calls.size(), 10U) << "the fault library saw too few calls";
+    std::map<std::string, int> kinds;
+    for (const Call& call : calls) {
+      ++kinds[call.Kind + (call.Std ? " std" : " data")];
+    }
+    std::cout << d.InputName << ":";
+    for (const auto& [kind, count] : kinds) {
+      std::cout << ' ' << count << ' ' << kind << ',';
+    }
+    std::cout << '\n';
 
     int points = 0;
     std::map<std::pair<std::string, bool>, long> seen;
@@ -168,10 +177,10 @@ protected:
   }
 };
 
-// A little over three of the program's buffers.
+// A little over three of the program's 1 MiB buffers.
 std::string Table() {
   std::mt19937 random(99);
-  return Bytes(WellFormedTable(random, 400000, 200));
+  return Bytes(WellFormedTable(random, 1700000, 200));
 }
 
 TEST_F(FaultSweep, Decoding) {
