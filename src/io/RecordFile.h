@@ -46,15 +46,11 @@ void OpenExisting(RecordFile& file, const std::string& path);
 [[nodiscard]] bool CreateNew(RecordFile& file, const std::string& path, const RecordFile& other);
 
 // The whole units buffered for reading, refilled when none is left; empty only at the end of the
-// file. A lone trailing byte is never part of it.
+// file (which is how a reader tells it is there). A lone trailing byte is never part of it.
 std::span<const Unit> PeekRecords(RecordFile& file);
 
 inline void SkipRecords(RecordFile& file, std::size_t count) {
   file.Start += count;
-}
-
-inline bool AtEnd(RecordFile& file) {
-  return PeekRecords(file).empty();
 }
 
 // Reads exactly `count` units; fewer left in the file fails with "Read beyond end of file".
