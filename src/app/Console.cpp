@@ -21,10 +21,7 @@ void ConsoleWrite(std::string_view text) {
     OutputChecked = true;
   }
   if (!PlatformStdWrite(StdStream::Output, text.data(), text.size())) {
-    if (PlatformLastError() == 0) {
-      RaiseInOutError(WriteShort);
-    }
-    RaiseLastOsError();
+    RaiseWriteFailure();
   }
 }
 

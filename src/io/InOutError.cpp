@@ -52,3 +52,10 @@ void RaiseLastOsError(const char* file, unsigned line) {
   }
   throw EInOutError(osCode, "I/O error " + std::to_string(osCode), CodeLocationOf(file, line));
 }
+
+void RaiseWriteFailure(const char* file, unsigned line) {
+  if (PlatformLastError() != 0) {
+    RaiseLastOsError(file, line);
+  }
+  RaiseInOutError(WriteShort, file, line);
+}

@@ -58,3 +58,8 @@ std::uint32_t CodeLocationOf(const char* file, unsigned line);
 // system's own number, even where that number happens to equal a row of the table.
 [[noreturn]] void RaiseLastOsError(const char* file = __builtin_FILE(),
                                    unsigned line = __builtin_LINE());
+
+// Raises a failed or incomplete write: the system's code, or "Disk full" when the system just
+// stopped taking bytes without saying why.
+[[noreturn]] void RaiseWriteFailure(const char* file = __builtin_FILE(),
+                                    unsigned line = __builtin_LINE());

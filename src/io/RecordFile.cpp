@@ -34,28 +34,22 @@ void RequireOpen(const RecordFile& file) {
   }
 }
 
-// A failed or incomplete write: the system's code, or "Disk full" when it just stopped taking
-// bytes without saying why.
-[[noreturn]] void RaiseWriteFailure() {
-  if (PlatformLastError() != 0) {
-    RaiseLastOsError();
+// Writes units straight to the file. After a failure nothing more is tried on it.
+void WriteThrough(RecordFile& file, const Unit* units, std::size_t count) {
+  const std::size_t bytes = count * sizeof(Unit);
+  if (PlatformWrite(file.Handle, units, bytes) != static_cast<std::int64_t>(bytes)) {
+    file.WriteFailed = true;
+    RaiseWriteFailure();
   }
-  RaiseInOutError(WriteShort);
 }
 
 void WritePending(RecordFile& file) {
   RequireOpen(file);
-  if (file.End == 0) {
-    return;
-  }
-  const std::size_t bytes = file.End * sizeof(Unit);
-  const std::int64_t written = PlatformWrite(file.Handle, file.Buffer.get(), bytes);
-  if (written != static_cast<std::int64_t>(bytes)) {
-    file.WriteFailed = true;
-    file.End = 0;
-    RaiseWriteFailure();
-  }
+  const std::size_t pending = file.End;
   file.End = 0;
+  if (pending != 0) {
+    WriteThrough(file, file.Buffer.get(), pending);
+  }
 }
 
 } // namespace
@@ -157,11 +151,7 @@ void WriteRecordsSlow(RecordFile& file, const Unit* units, std::size_t count) {
     file.End = count;
     return;
   }
-  const std::size_t bytes = count * sizeof(Unit);
-  if (PlatformWrite(file.Handle, units, bytes) != static_cast<std::int64_t>(bytes)) {
-    file.WriteFailed = true;
-    RaiseWriteFailure();
-  }
+  WriteThrough(file, units, count);
 }
 
 void FlushRecords(RecordFile& file) {
