@@ -6,7 +6,11 @@
 #include "convert/DecodeLang.h"
 #include "convert/EncodeText.h"
 #include "io/FailureReport.h"
+#include "io/RecordFile.h"
 #include "platform/Platform.h"
+
+#include <exception>
+#include <new>
 
 namespace {
 
@@ -20,17 +24,18 @@ int RunMain(const std::vector<std::string>& arguments) {
   ConsoleWriteLine("");
   ConsoleWriteLine("Vorlanth .lang <-> .txt converter.");
   ConsoleWriteLine("Free software under the MIT licence, with no warranty.");
-  if (arguments.size() < 2 || !PlatformIsExistingFile(arguments[1])) {
+  RecordFile input;
+  if (arguments.size() < 2 || !OpenExisting(input, arguments[1])) {
     ShowUsage();
     return 0;
   }
   const std::string& inputPath = arguments[1];
   switch (arguments[0].front()) {
   case 'd':
-    DecodeLang(inputPath, ReplaceExtension(inputPath, ".txt"));
+    DecodeLang(input, ReplaceExtension(inputPath, ".txt"));
     break;
   case 'e':
-    EncodeText(inputPath, ReplaceExtension(inputPath, ".lang"));
+    EncodeText(input, ReplaceExtension(inputPath, ".lang"));
     break;
   default:
     ShowUsage();
@@ -48,6 +53,11 @@ int main(int argc, char** argv) {
     return RunMain(ProgramArguments(argc, argv));
   } catch (const Exception& failure) {
     ReportFailure(failure, moduleName);
-    return 1;
+  } catch (const std::bad_alloc&) {
+    ReportFailure(EOutOfMemory(CodeLocationOf(__FILE__, __LINE__)), moduleName);
+  } catch (const std::exception& failure) {
+    // Nothing else is expected to fail; if it does, it still ends in a report, never an abort.
+    ReportFailure(Exception(failure.what(), CodeLocationOf(__FILE__, __LINE__)), moduleName);
   }
+  return 1;
 }

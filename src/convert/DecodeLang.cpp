@@ -5,10 +5,8 @@
 #include "convert/DecodeUnits.h"
 #include "convert/UnitStreams.h"
 
-void DecodeLang(const std::string& inputPath, const std::string& outputPath) {
+void DecodeLang(RecordFile& input, const std::string& outputPath) {
   ConsoleWrite("Initializing...");
-  RecordFile input;
-  OpenExisting(input, inputPath);
   RecordFile output;
   CreateOutput(output, outputPath, input);
   WriteRecords(output, &TextBom, 1);

@@ -5,10 +5,8 @@
 #include "convert/EncodeUnits.h"
 #include "convert/UnitStreams.h"
 
-void EncodeText(const std::string& inputPath, const std::string& outputPath) {
+void EncodeText(RecordFile& input, const std::string& outputPath) {
   ConsoleWrite("Initializing...");
-  RecordFile input;
-  OpenExisting(input, inputPath);
   Unit bom = 0;
   ReadRecords(input, &bom, 1);
   if (bom != TextBom) {

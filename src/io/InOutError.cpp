@@ -45,12 +45,19 @@ void RaiseInOutError(int code, const char* file, unsigned line) {
 }
 
 void RaiseLastOsError(const char* file, unsigned line) {
-  const int osCode = PlatformLastError();
+  RaiseOsError(PlatformLastError(), file, line);
+}
+
+void RaiseOsError(int osCode, const char* file, unsigned line) {
   const int row = PlatformErrorRow(osCode);
   if (row != 0) {
     throw EInOutError(row, InOutErrorMessage(row), CodeLocationOf(file, line));
   }
   throw EInOutError(osCode, "I/O error " + std::to_string(osCode), CodeLocationOf(file, line));
+}
+
+void RaiseOutOfMemory(const char* file, unsigned line) {
+  throw EOutOfMemory(CodeLocationOf(file, line));
 }
 
 void RaiseWriteFailure(const char* file, unsigned line) {

@@ -34,6 +34,13 @@ public:
   int ErrorCode;
 };
 
+// A memory allocation that failed: reported like an I/O failure, never an abort.
+class EOutOfMemory : public Exception {
+public:
+  explicit EOutOfMemory(std::uint32_t codeLocation) : Exception("Out of memory", codeLocation) {}
+  [[nodiscard]] const char* ClassName() const override { return "EOutOfMemory"; }
+};
+
 // The layer's own codes, beside the operating system's.
 inline constexpr int ReadBeyondEnd = 100;
 inline constexpr int WriteShort = 101;
@@ -57,6 +64,13 @@ std::uint32_t CodeLocationOf(const char* file, unsigned line);
 // of the table's rows means is reported as that row; any other as "I/O error N" with the
 // system's own number, even where that number happens to equal a row of the table.
 [[noreturn]] void RaiseLastOsError(const char* file = __builtin_FILE(),
+                                   unsigned line = __builtin_LINE());
+
+// The same for an operating system's code kept from an earlier call.
+[[noreturn]] void RaiseOsError(int osCode, const char* file = __builtin_FILE(),
+                               unsigned line = __builtin_LINE());
+
+[[noreturn]] void RaiseOutOfMemory(const char* file = __builtin_FILE(),
                                    unsigned line = __builtin_LINE());
 
 // Raises a failed or incomplete write: the system's code, or "Disk full" when the system just

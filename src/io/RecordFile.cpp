@@ -3,6 +3,7 @@
 #include "io/InOutError.h"
 
 #include <bit>
+#include <new>
 
 static_assert(std::endian::native == std::endian::little,
               "units are moved between file and memory without byte swapping");
@@ -13,6 +14,16 @@ namespace {
 // kernel spends per byte of a large file, and the process still stays under 3 MiB.
 constexpr std::size_t BufferUnits = std::size_t{512} * 1024;
 
+// Allocated before the file is opened, not zeroed: every unit is written before it is read.
+void Allocate(RecordFile& file) {
+  if (!file.Buffer) {
+    file.Buffer.reset(new (std::nothrow) Unit[BufferUnits]);
+    if (!file.Buffer) {
+      RaiseOutOfMemory();
+    }
+  }
+}
+
 void Attach(RecordFile& file, const std::string& path, FileHandle handle, bool writing) {
   file.Path = path;
   file.Handle = handle;
@@ -20,15 +31,16 @@ void Attach(RecordFile& file, const std::string& path, FileHandle handle, bool w
   file.Writing = writing;
   file.WriteFailed = false;
   file.OddByte = false;
-  if (!file.Buffer) {
-    file.Buffer = std::make_unique_for_overwrite<Unit[]>(BufferUnits);
-  }
+  file.OpenFailure = 0;
   file.Capacity = writing ? BufferUnits : 0;
   file.Start = 0;
   file.End = 0;
 }
 
 void RequireOpen(const RecordFile& file) {
+  if (file.OpenFailure != 0) {
+    RaiseOsError(file.OpenFailure);
+  }
   if (!file.Open) {
     RaiseInOutError(FileNotOpen);
   }
@@ -65,15 +77,34 @@ RecordFile::~RecordFile() {
   (void)PlatformClose(Handle);
 }
 
-void OpenExisting(RecordFile& file, const std::string& path) {
+bool OpenExisting(RecordFile& file, const std::string& path) {
+  Allocate(file);
   const FileHandle handle = PlatformOpenRead(path);
   if (handle == InvalidFileHandle) {
-    RaiseLastOsError();
+    const int failure = PlatformLastError();
+    if (!PlatformIsExistingFile(path)) {
+      return false;
+    }
+    file.OpenFailure = failure;
+    return true;
+  }
+  bool regular = false;
+  if (!PlatformIsRegularFile(handle, regular)) {
+    file.OpenFailure = PlatformLastError();
+    (void)PlatformClose(handle);
+    return true;
+  }
+  if (!regular) {
+    (void)PlatformClose(handle);
+    return false;
   }
   Attach(file, path, handle, false);
+  return true;
 }
 
 bool CreateNew(RecordFile& file, const std::string& path, const RecordFile& other) {
+  RequireOpen(other);
+  Allocate(file);
   const FileHandle handle = PlatformOpenWrite(path);
   if (handle == InvalidFileHandle) {
     RaiseLastOsError();

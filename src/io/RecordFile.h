@@ -31,6 +31,8 @@ struct RecordFile {
   bool WriteFailed = false;
   // Set when a read ended on half a unit; that byte waits just past the buffered units.
   bool OddByte = false;
+  // The system's code of an open that failed, raised by the first operation on the file.
+  int OpenFailure = 0;
 
   std::unique_ptr<Unit[]> Buffer;
   std::size_t Capacity = 0; // in units
@@ -38,11 +40,16 @@ struct RecordFile {
   std::size_t End = 0;      // reading: one past the last buffered unit; writing: units pending
 };
 
-// Opens an existing file for reading.
-void OpenExisting(RecordFile& file, const std::string& path);
+// Opens an existing regular file for reading. Returns false, leaving it closed, when the path leads
+// to none (nothing there, a folder, a device, a pipe): the open handle itself is checked, so the
+// name cannot be swapped in between. A file that is there but cannot be opened is not raised here:
+// the failure is kept and raised by the first operation on the file, so that the report follows
+// the progress message of the conversion that needed it.
+[[nodiscard]] bool OpenExisting(RecordFile& file, const std::string& path);
 
 // Opens or creates a file for writing without changing it. Returns false, leaving it closed and
-// untouched, when it is the same file as `other`; otherwise truncates it to length zero.
+// untouched, when it is the same file as `other`; otherwise truncates it to length zero. Its
+// buffer is allocated first, so that a lack of memory changes nothing on disk.
 [[nodiscard]] bool CreateNew(RecordFile& file, const std::string& path, const RecordFile& other);
 
 // The whole units buffered for reading, refilled when none is left; empty only at the end of the

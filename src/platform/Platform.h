@@ -23,14 +23,21 @@ bool PlatformCommandLine(std::string& line);
 // The program's own file name, without its directory.
 std::string PlatformProgramFileName(const char* argv0);
 
-// True only for an existing regular file (or a link to one).
+// True only for an existing regular file (or a link to one), judged by its name. Asked only after
+// an open failed, to tell "no such file" from "a file that cannot be opened".
 bool PlatformIsExistingFile(const std::string& path);
 
-// Opens an existing file for reading only.
+// Opens an existing file for reading only: a converter never writes its input, so a read-only
+// input converts too. Opening never waits, even if the name leads to a pipe.
 FileHandle PlatformOpenRead(const std::string& path);
 
-// Opens for reading and writing, creating the file if it is missing; never truncates it, so that
-// the caller can first make sure it is not about to destroy its own input.
+// Whether an open handle is a regular file on a disk (not a folder, device or pipe). Asked of the
+// handle, not the name, so that nothing can swap the file in between.
+bool PlatformIsRegularFile(FileHandle handle, bool& regular);
+
+// Opens for writing only, creating the file if it is missing; never truncates it, so that the
+// caller can first make sure it is not about to destroy its own input. Write-only, because a
+// program that also held a pipe open for reading would swallow its own output.
 FileHandle PlatformOpenWrite(const std::string& path);
 
 // Sets the length of a file to zero (a no-op on devices, which have no length).

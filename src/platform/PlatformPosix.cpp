@@ -8,6 +8,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <string_view>
+
 namespace {
 
 thread_local int LastError = 0;
@@ -39,7 +41,8 @@ FileHandle AboveStdStreams(int fd) {
   }
   const int moved = Retried([fd] { return fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1); });
   if (moved < 0) {
-    Fail();
+    // EINVAL here means the descriptor limit leaves nothing above 2: too many open files.
+    LastError = errno == EINVAL ? EMFILE : errno;
   }
   close(fd);
   return moved < 0 ? InvalidFileHandle : moved;
@@ -48,9 +51,10 @@ FileHandle AboveStdStreams(int fd) {
 } // namespace
 
 void PlatformStartup() {
-  // A closed pipe must surface as a failed write with a report, not as a silent death.
-  // Cannot fail for a valid signal number.
+  // A closed pipe and a file-size limit must surface as a failed write with a report, not as a
+  // silent death. Cannot fail for a valid signal number.
   (void)std::signal(SIGPIPE, SIG_IGN);
+  (void)std::signal(SIGXFSZ, SIG_IGN);
 }
 
 bool PlatformCommandLine(std::string& /*line*/) {
@@ -63,6 +67,12 @@ std::string PlatformProgramFileName(const char* argv0) {
   const ssize_t length = readlink("/proc/self/exe", target, sizeof target);
   if (length > 0) {
     name.assign(target, static_cast<std::size_t>(length));
+    // The kernel marks a program file deleted while it runs; that mark is not part of its name.
+    constexpr std::string_view deleted = " (deleted)";
+    struct stat info {};
+    if (name.ends_with(deleted) && lstat(name.c_str(), &info) != 0) {
+      name.resize(name.size() - deleted.size());
+    }
   } else if (argv0 != nullptr) {
     name = argv0;
   }
@@ -76,7 +86,8 @@ bool PlatformIsExistingFile(const std::string& path) {
 }
 
 FileHandle PlatformOpenRead(const std::string& path) {
-  // Non-blocking open: if the name was swapped for a FIFO since it was checked, we must not hang.
+  // Non-blocking open: a name that leads to a FIFO must not hang the program before the handle
+  // can be checked and refused.
   const FileHandle handle = AboveStdStreams(
       Retried([&] { return open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK); }));
   if (handle != InvalidFileHandle) {
@@ -91,10 +102,19 @@ FileHandle PlatformOpenRead(const std::string& path) {
   return handle;
 }
 
+bool PlatformIsRegularFile(FileHandle handle, bool& regular) {
+  struct stat info {};
+  if (Retried([&] { return fstat(static_cast<int>(handle), &info); }) != 0) {
+    return Fail();
+  }
+  regular = S_ISREG(info.st_mode);
+  return true;
+}
+
 FileHandle PlatformOpenWrite(const std::string& path) {
   constexpr mode_t everyone = S_IRUSR | S_IWUSR | S_IRGRP | S_IWGRP | S_IROTH | S_IWOTH;
   return AboveStdStreams(
-      Retried([&] { return open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, everyone); }));
+      Retried([&] { return open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, everyone); }));
 }
 
 bool PlatformTruncate(FileHandle handle) {

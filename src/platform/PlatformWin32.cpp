@@ -104,12 +104,19 @@ bool PlatformIsExistingFile(const std::string& path) {
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
     return false;
   }
+  if ((attributes & FILE_ATTRIBUTE_DEVICE) != 0) {
+    return false;
+  }
   // Device names such as CON or NUL answer to GetFileAttributes too: only a file on a disk counts.
+  // A file that is there but refused (no access, or locked by another program) is still a file:
+  // the conversion then reports why it cannot be read.
   HANDLE handle =
       CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
-    return false;
+    const DWORD error = GetLastError();
+    return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION ||
+           error == ERROR_LOCK_VIOLATION;
   }
   const bool onDisk = GetFileType(handle) == FILE_TYPE_DISK;
   CloseHandle(handle);
@@ -122,10 +129,37 @@ FileHandle PlatformOpenRead(const std::string& path) {
                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
 }
 
+bool PlatformIsRegularFile(FileHandle handle, bool& regular) {
+  SetLastError(NO_ERROR);
+  const DWORD type = GetFileType(AsHandle(handle));
+  if (type == FILE_TYPE_UNKNOWN && GetLastError() != NO_ERROR) {
+    return Fail();
+  }
+  regular = false;
+  if (type != FILE_TYPE_DISK) {
+    return true;
+  }
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (GetFileInformationByHandle(AsHandle(handle), &info) == 0) {
+    return Fail();
+  }
+  regular = (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0;
+  return true;
+}
+
 FileHandle PlatformOpenWrite(const std::string& path) {
-  return FromHandle(CreateFileW(Widen(path).c_str(), GENERIC_READ | GENERIC_WRITE,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  // Attributes are read for the same-file check; the data is never read.
+  HANDLE handle = CreateFileW(Widen(path).c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  // A pipe is refused: where its other end is not another program's (a Unix FIFO under Wine, for
+  // one), what is written may vanish while the run reports success.
+  if (handle != INVALID_HANDLE_VALUE && GetFileType(handle) == FILE_TYPE_PIPE) {
+    CloseHandle(handle);
+    LastError = ERROR_BAD_PIPE;
+    return InvalidFileHandle;
+  }
+  return FromHandle(handle);
 }
 
 bool PlatformTruncate(FileHandle handle) {
@@ -188,7 +222,10 @@ bool PlatformStdStreamUsable(StdStream stream) {
   if (handle == nullptr || handle == INVALID_HANDLE_VALUE) {
     return false;
   }
-  return GetFileType(handle) != FILE_TYPE_UNKNOWN;
+  // FILE_TYPE_UNKNOWN is also the answer of a call that failed; only a handle whose kind is
+  // really unknown is unusable. Any other trouble shows in the write itself, with its own code.
+  SetLastError(NO_ERROR);
+  return GetFileType(handle) != FILE_TYPE_UNKNOWN || GetLastError() != NO_ERROR;
 }
 
 bool PlatformStdWrite(StdStream stream, const char* text, std::size_t length) {

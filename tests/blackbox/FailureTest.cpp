@@ -1,8 +1,14 @@
 // Runs that must fail: the report, the exit status, and what is left on disk.
 #include "Harness.h"
+#include "MemoryUnits.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <filesystem>
+#include <random>
+#include <thread>
 
 namespace {
 
@@ -165,7 +171,98 @@ TEST_F(Failures, PermissionsBiteEvenWhenRunByRoot) {
   EXPECT_EQ(ReportMessage(r.Err), "File access denied.");
 }
 
+TEST_F(Failures, FileSizeLimit) {
+  if (!ProgramRunsBare()) {
+    GTEST_SKIP() << "a file-size limit is a POSIX resource limit, and tools around the program "
+                    "write files of their own";
+  }
+  std::mt19937 random(3);
+  const UnitVector table = WellFormedTable(random, 200000, 80);
+  UnitVector dump = ReferenceDecode(table).Output;
+  dump.insert(dump.begin(), 0xFEFF);
+  WriteFile("t.lang", Bytes(table));
+  RunOptions limited;
+  limited.FileSizeLimit = 100 * 1024;
+  const RunResult r = Run({"d", "t.lang"}, limited);
+  EXPECT_EQ(r.Status, 1) << "killed by a signal instead of reporting";
+  EXPECT_EQ(ReportMessage(r.Err), "I/O error 27.");
+  EXPECT_TRUE(ReadFile("t.txt") == Bytes(dump).substr(0, limited.FileSizeLimit))
+      << "the output does not hold exactly what fitted";
+}
+
+TEST_F(Failures, TooLittleMemory) {
+  if (!ProgramRunsBare()) {
+    GTEST_SKIP() << "an address-space limit would bind the sanitizer, valgrind or Wine first";
+  }
+  // Raises the limit step by step until the conversion succeeds: every run before that either
+  // fails to start at all, or ends in a report with the old output untouched.
+  WriteFile("t.lang", Table);
+  int outOfMemory = 0;
+  bool succeeded = false;
+  for (std::uint64_t limit = 1 << 20; limit < (std::uint64_t{256} << 20) && !succeeded;
+       limit += 64 << 10) {
+    WriteFile("t.txt", "kept");
+    RunOptions limited;
+    limited.AddressSpaceLimit = limit;
+    const RunResult r = Run({"d", "t.lang"}, limited);
+    if (r.Out.empty() && r.Err.find("Exception ") == std::string::npos) {
+      continue; // the loader could not map the program: it never ran
+    }
+    const std::string at = "limit " + std::to_string(limit >> 10) + " KiB";
+    if (r.Status == 0) {
+      EXPECT_EQ(ReadFile("t.txt"), Dump) << at;
+      succeeded = true;
+      continue;
+    }
+    ASSERT_EQ(r.Status, 1) << at << ": " << r.Err;
+    std::string failure;
+    ReportMessage(r.Err, &failure);
+    if (failure == "EOutOfMemory") {
+      ++outOfMemory;
+      EXPECT_EQ(ReadFile("t.txt"), "kept") << at << ": the output changed before memory ran out";
+    }
+  }
+  EXPECT_TRUE(succeeded);
+  EXPECT_GT(outOfMemory, 0) << "no limit made memory run out after the program started";
+}
+
 class ConsoleFailures : public BlackBox {};
+
+TEST_F(ConsoleFailures, NoDescriptorLeftAboveTheStandardStreams) {
+  if (!ProgramRunsBare()) {
+    GTEST_SKIP() << "descriptor limits are POSIX's, and tools around the program need their own";
+  }
+  WriteFile("t.lang", Table);
+  RunOptions tight;
+  tight.CloseStdin = true;
+  tight.OpenFilesLimit = 3;
+  const RunResult r = Run({"d", "t.lang"}, tight);
+  EXPECT_EQ(r.Status, 1);
+  EXPECT_EQ(r.Out, Banner + "Initializing...");
+  EXPECT_EQ(ReportMessage(r.Err), "Too many open files.");
+}
+
+TEST_F(ConsoleFailures, ReportNamesAProgramDeletedWhileItRuns) {
+  if (!ProgramRunsBare()) {
+    GTEST_SKIP() << "the program must run as its own file, not inside a tool";
+  }
+  ASSERT_TRUE(std::filesystem::copy_file(ProgramCommand().front(), PathOf("vlx")));
+  std::mt19937 random(4);
+  WriteFile("t.lang", Bytes(WellFormedTable(random, 100000, 60))); // more than a pipe holds
+  ASSERT_EQ(mkfifo(PathOf("t.txt").c_str(), 0644), 0);
+  std::thread remover([&] {
+    // Once the program holds the pipe it is running: delete it, then leave it no reader.
+    const int fd = open(PathOf("t.txt").c_str(), O_RDONLY);
+    std::filesystem::remove(PathOf("vlx"));
+    close(fd);
+  });
+  RunOptions copy;
+  copy.Program = PathOf("vlx");
+  const RunResult r = Run({"d", "t.lang"}, copy);
+  remover.join();
+  EXPECT_EQ(r.Status, 1);
+  EXPECT_EQ(r.Err.substr(0, 36), "Exception EInOutError in module vlx ") << r.Err;
+}
 
 TEST_F(ConsoleFailures, StandardOutputToAFullDisk) {
   WriteFile("t.lang", Table);

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -53,6 +54,10 @@ const std::vector<std::string>& ProgramCommand() {
 
 bool ProgramRunsOnWindows() {
   return Configuration().front() == "windows";
+}
+
+bool ProgramRunsBare() {
+  return !ProgramRunsOnWindows() && ProgramCommand().size() == 1 && !VORLANTH_SANITIZED;
 }
 
 std::string Bytes(const Units& units) {
@@ -161,7 +166,11 @@ RunResult BlackBox::Run(const std::vector<std::string>& arguments, const RunOpti
   if (options.AsUnprivilegedUser && geteuid() == 0) {
     words = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--"};
   }
-  words.insert(words.end(), ProgramCommand().begin(), ProgramCommand().end());
+  if (options.Program.empty()) {
+    words.insert(words.end(), ProgramCommand().begin(), ProgramCommand().end());
+  } else {
+    words.push_back(options.Program);
+  }
   words.insert(words.end(), arguments.begin(), arguments.end());
   std::vector<char*> argv;
   for (std::string& word : words) {
@@ -216,6 +225,15 @@ RunResult BlackBox::Run(const std::vector<std::string>& arguments, const RunOpti
         close(fd);
       }
     }
+    const std::pair<int, std::uint64_t> limits[] = {{RLIMIT_FSIZE, options.FileSizeLimit},
+                                                    {RLIMIT_AS, options.AddressSpaceLimit},
+                                                    {RLIMIT_NOFILE, options.OpenFilesLimit}};
+    for (const auto& [resource, limit] : limits) {
+      const rlimit value{limit, limit};
+      if (limit != 0 && setrlimit(resource, &value) != 0) {
+        _exit(125);
+      }
+    }
     if (options.CloseStdin) {
       close(STDIN_FILENO);
     }
@@ -237,13 +255,16 @@ RunResult BlackBox::Run(const std::vector<std::string>& arguments, const RunOpti
   return result;
 }
 
-std::string ReportMessage(const std::string& err) {
-  static const std::regex report(
-      "Exception EInOutError in module vorlanth_lang(\\.exe)? at [0-9A-F]{8}\\.\r\n(.*)\r\n\r\n");
+std::string ReportMessage(const std::string& err, std::string* className) {
+  static const std::regex report("Exception (EInOutError|EOutOfMemory) in module "
+                                 "vorlanth_lang(\\.exe)? at [0-9A-F]{8}\\.\r\n(.*)\r\n\r\n");
   std::smatch match;
   if (!std::regex_match(err, match, report)) {
     ADD_FAILURE() << "not a failure report: \"" << err << '"';
     return {};
   }
-  return match[2].str();
+  if (className != nullptr) {
+    *className = match[1].str();
+  }
+  return match[3].str();
 }

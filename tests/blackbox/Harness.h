@@ -19,6 +19,11 @@ struct RunOptions {
   bool AsUnprivilegedUser = false;      // run as "nobody", so permission checks bite even for root
   bool MergeStderr = false;             // standard error into the same pipe as standard output
   std::vector<std::string> Environment; // extra NAME=VALUE settings
+  // Resource limits set for the run alone (0: none): file size and address space in bytes.
+  std::uint64_t FileSizeLimit = 0;
+  std::uint64_t AddressSpaceLimit = 0;
+  std::uint64_t OpenFilesLimit = 0;
+  std::string Program; // a path to run instead of the command under test
 };
 
 struct RunResult {
@@ -32,6 +37,10 @@ const std::vector<std::string>& ProgramCommand();
 
 // Whether the program under test is the Windows build (run through Wine).
 bool ProgramRunsOnWindows();
+
+// Whether the command is the native program itself, with no tool (valgrind, Wine) around it and no
+// sanitizer in it: only then do resource limits and /proc tell about the program alone.
+bool ProgramRunsBare();
 
 // Little-endian bytes of units, and back.
 std::string Bytes(const Units& units);
@@ -57,5 +66,6 @@ protected:
 extern const std::string Banner;
 extern const std::string Usage;
 
-// Checks a failure report on standard error and returns its message line.
-std::string ReportMessage(const std::string& err);
+// Checks a failure report on standard error and returns its message line; `className` receives
+// the failure's class when asked for.
+std::string ReportMessage(const std::string& err, std::string* className = nullptr);

@@ -3,9 +3,11 @@
 #include "Harness.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 
 namespace {
@@ -64,6 +66,38 @@ TEST_F(Hostile, OutputHeldOpenByAnotherProcess) {
   close(holder);
   EXPECT_EQ(r.Status, 0) << r.Err;
   EXPECT_EQ(ReadFile("t.txt"), Bom + Bytes(u"0001=a\n"));
+}
+
+// A pipe's reader that comes late: a program that also held the pipe open for reading would
+// have put the dump in the pipe, claimed success and taken the dump with it when it ended.
+TEST_F(Hostile, OutputIsAPipe) {
+  const std::string dump = Bom + Bytes(u"0001=a\n");
+  WriteFile("t.lang", Bytes(Units{0x0001, 'a', 0, 0xFFFF}));
+  ASSERT_EQ(mkfifo(PathOf("t.txt").c_str(), 0644), 0);
+  std::string received;
+  std::atomic<bool> done{false};
+  std::thread reader([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const int fd = open(PathOf("t.txt").c_str(), O_RDONLY);
+    char chunk[4096];
+    for (ssize_t got = 0; (got = read(fd, chunk, sizeof chunk)) > 0;) {
+      received.append(chunk, static_cast<std::size_t>(got));
+    }
+    close(fd);
+    done = true;
+  });
+  const RunResult r = Run({"d", "t.lang"});
+  while (!done) { // a reader still waiting for a writer is let go
+    close(open(PathOf("t.txt").c_str(), O_WRONLY | O_NONBLOCK));
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  reader.join();
+  if (r.Status == 0) {
+    EXPECT_EQ(received, dump) << "success claimed, but the dump did not reach the reader";
+  } else {
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_FALSE(ReportMessage(r.Err).empty());
+  }
 }
 
 // A big table, so that the conversion is still reading while another process changes it.

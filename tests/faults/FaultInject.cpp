@@ -7,6 +7,8 @@
 //   FAULT_ERRNO   the errno to fail with, or "short" for a transfer of about half the bytes asked
 //                 (an odd number, so that a unit is split between two calls)
 //   FAULT_LOG     a file that receives one line per matching call: "KIND TARGET RESULT"
+//   FAULT_LOOKUP_SAYS_FILE  set: every successful stat by name reports a regular file, as if the
+//                 name had been swapped for something else right after it was looked at
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -172,6 +174,9 @@ int stat(const char* path, struct stat* info) {
     return -1;
   }
   const int result = Real<int (*)(const char*, struct stat*)>("stat")(path, info);
+  if (result == 0 && std::getenv("FAULT_LOOKUP_SAYS_FILE") != nullptr) {
+    info->st_mode = (info->st_mode & ~S_IFMT) | S_IFREG;
+  }
   Log("lookup", false, result);
   return result;
 }

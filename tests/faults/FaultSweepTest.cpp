@@ -7,6 +7,8 @@
 #include "convert/DecodeUnits.h"
 #include "convert/EncodeUnits.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <fstream>
 #include <iostream>
@@ -181,6 +183,18 @@ protected:
 std::string Table() {
   std::mt19937 random(99);
   return Bytes(WellFormedTable(random, 1700000, 200));
+}
+
+// The input is judged by the handle the program reads, never by a lookup of its name, which could
+// be swapped between the look and the open: here every lookup claims a regular file.
+TEST_F(FaultSweep, InputJudgedByItsHandle) {
+  ASSERT_EQ(mkfifo(PathOf("t.lang").c_str(), 0644), 0);
+  RunOptions lying;
+  lying.Environment = {"LD_PRELOAD=" FAULT_LIBRARY, "FAULT_LOOKUP_SAYS_FILE=1"};
+  const RunResult r = Run({"d", "t.lang"}, lying);
+  EXPECT_EQ(r.Status, 0);
+  EXPECT_EQ(r.Out, Banner + Usage);
+  EXPECT_FALSE(Exists("t.txt"));
 }
 
 TEST_F(FaultSweep, Decoding) {
