@@ -233,9 +233,23 @@ bool PlatformStdWrite(StdStream stream, const char* text, std::size_t length) {
 }
 
 std::string PlatformToOem(const std::string& text) {
-  std::string oem(text.size(), '\0');
-  if (!text.empty() &&
-      CharToOemBuffA(text.data(), oem.data(), static_cast<DWORD>(text.size())) == 0) {
+  // The report's 8-bit text is in the system's ANSI code page (its module name comes from
+  // GetModuleFileNameA). Converted through UTF-16 with kernel32 alone: the program then never
+  // loads user32, which would tie its start to the window station and the desktop.
+  if (text.empty()) {
+    return text;
+  }
+  const int length = static_cast<int>(text.size());
+  const int units = MultiByteToWideChar(CP_ACP, 0, text.data(), length, nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(units), L'\0');
+  if (units == 0 || MultiByteToWideChar(CP_ACP, 0, text.data(), length, wide.data(), units) == 0) {
+    return text;
+  }
+  const int bytes =
+      WideCharToMultiByte(CP_OEMCP, 0, wide.data(), units, nullptr, 0, nullptr, nullptr);
+  std::string oem(static_cast<std::size_t>(bytes), '\0');
+  if (bytes == 0 || WideCharToMultiByte(CP_OEMCP, 0, wide.data(), units, oem.data(), bytes, nullptr,
+                                        nullptr) == 0) {
     return text;
   }
   return oem;

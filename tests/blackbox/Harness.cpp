@@ -234,8 +234,18 @@ RunResult BlackBox::Run(const std::vector<std::string>& arguments, const RunOpti
         _exit(125);
       }
     }
+    // A defined standard input, whatever the suite itself was started with (CI may start it
+    // with none), unless the case closes it on purpose.
     if (options.CloseStdin) {
       close(STDIN_FILENO);
+    } else {
+      const int null = open("/dev/null", O_RDONLY);
+      if (null < 0 || dup2(null, STDIN_FILENO) < 0) {
+        _exit(126);
+      }
+      if (null != STDIN_FILENO) {
+        close(null);
+      }
     }
     if (options.CloseStderr) {
       close(STDERR_FILENO);
