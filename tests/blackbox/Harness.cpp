@@ -116,40 +116,53 @@ bool BlackBox::Exists(const std::string& name) const {
 
 namespace {
 
-// Collects both streams until the program closes them; a program still running after the
-// deadline is killed, so that a hang fails its case instead of stalling the suite.
-void Drain(pid_t child, int outFd, int errFd, std::string& out, std::string& err) {
+// Collects both streams while the program runs, and what is left in them once it has ended;
+// returns its wait status. A program still running after the deadline is killed, so that a hang
+// fails its case instead of stalling the suite. The end is the program's own exit, not the pipes'
+// closing: a helper that the command starts in the background (Wine starts its server so) may hold
+// them long after, while everything the program wrote is in them by the time it has exited.
+int Drain(pid_t child, int outFd, int errFd, std::string& out, std::string& err) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
   pollfd fds[2] = {{outFd, POLLIN, 0}, {errFd, POLLIN, 0}};
-  int open = (outFd >= 0 ? 1 : 0) + 1;
-  if (outFd < 0) {
-    fds[0].fd = -1;
-  }
   char chunk[65536];
-  while (open > 0) {
+  int status = 0;
+  bool exited = false;
+  for (;;) {
+    if (!exited && waitpid(child, &status, WNOHANG) == child) {
+      exited = true; // one more round takes what it left in the pipes
+    }
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         deadline - std::chrono::steady_clock::now());
-    const int ready = poll(fds, 2, static_cast<int>(std::max<long long>(left.count(), 0)));
-    if (ready < 0 && errno == EINTR) {
-      continue;
-    }
-    if (ready <= 0) {
+    if (!exited && left.count() <= 0) {
       kill(child, SIGKILL);
+      waitpid(child, &status, 0);
       ADD_FAILURE() << "the program did not finish in time";
       break;
     }
-    for (int i = 0; i < 2; ++i) {
-      if (fds[i].fd < 0 || fds[i].revents == 0) {
-        continue;
+    const int wait = exited ? 0 : static_cast<int>(std::min<long long>(left.count(), 20));
+    const int ready = poll(fds, 2, wait);
+    if (ready < 0 && errno == EINTR) {
+      continue;
+    }
+    if (ready <= 0 && exited) {
+      break;
+    }
+    bool open = false;
+    for (pollfd& entry : fds) {
+      if (entry.fd >= 0 && entry.revents != 0) {
+        const ssize_t got = read(entry.fd, chunk, sizeof chunk);
+        if (got <= 0) {
+          close(entry.fd);
+          entry.fd = -1;
+        } else {
+          (&entry == &fds[0] ? out : err).append(chunk, static_cast<std::size_t>(got));
+        }
       }
-      const ssize_t got = read(fds[i].fd, chunk, sizeof chunk);
-      if (got <= 0) {
-        close(fds[i].fd);
-        fds[i].fd = -1;
-        --open;
-      } else {
-        (i == 0 ? out : err).append(chunk, static_cast<std::size_t>(got));
-      }
+      open = open || entry.fd >= 0;
+    }
+    if (!open && !exited) {
+      waitpid(child, &status, 0);
+      break;
     }
   }
   for (const pollfd& entry : fds) {
@@ -157,6 +170,7 @@ void Drain(pid_t child, int outFd, int errFd, std::string& out, std::string& err
       close(entry.fd);
     }
   }
+  return status;
 }
 
 } // namespace
@@ -258,9 +272,7 @@ RunResult BlackBox::Run(const std::vector<std::string>& arguments, const RunOpti
   }
   close(errPipe[1]);
   RunResult result;
-  Drain(child, outPipe[0], errPipe[0], result.Out, result.Err);
-  int status = 0;
-  waitpid(child, &status, 0);
+  const int status = Drain(child, outPipe[0], errPipe[0], result.Out, result.Err);
   result.Status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   return result;
 }
