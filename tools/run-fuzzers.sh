@@ -11,7 +11,7 @@ cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/vorlanth-fuzz.XXXXXX")
-for target in Decode Encode CommandLine OutputPath HexConvert; do
+for target in $(sed -n 's/^set(VORLANTH_FUZZ_TARGETS \(.*\))$/\1/p' CMakeLists.txt); do
   cp -r "tests/fuzz/corpus/$target" "$work/$target"
   log="$work/$target.log"
   if ! (cd "$work" && "$OLDPWD/build/fuzz/tests/fuzz/Fuzz$target" -max_total_time="$seconds" \

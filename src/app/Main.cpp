@@ -1,8 +1,8 @@
 // The entry point: banner, argument checks, dispatch, and the one place where a failure becomes
 // the report and exit status 1.
 #include "app/CommandLine.h"
-#include "app/Console.h"
 #include "app/OutputPath.h"
+#include "console/Console.h"
 #include "convert/DecodeLang.h"
 #include "convert/EncodeText.h"
 #include "io/FailureReport.h"

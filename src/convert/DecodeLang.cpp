@@ -1,7 +1,7 @@
 #include "convert/DecodeLang.h"
 
-#include "app/Console.h"
-#include "convert/ConversionFiles.h"
+#include "console/Console.h"
+#include "convert/ConversionFrame.h"
 #include "convert/DecodeUnits.h"
 #include "convert/UnitStreams.h"
 

@@ -1,9 +1,11 @@
 #include "convert/EncodeText.h"
 
-#include "app/Console.h"
-#include "convert/ConversionFiles.h"
+#include "console/Console.h"
+#include "convert/ConversionFrame.h"
 #include "convert/EncodeUnits.h"
 #include "convert/UnitStreams.h"
+#include "io/EndRun.h"
+#include "io/InOutError.h"
 
 void EncodeText(RecordFile& input, const std::string& outputPath) {
   ConsoleWrite("Initializing...");
@@ -21,5 +23,9 @@ void EncodeText(RecordFile& input, const std::string& outputPath) {
   ConsoleWrite("Encoding...");
   FileUnitSource source{input};
   FileUnitSink sink{output};
-  FinishConversion(input, output, EncodeUnits(source, sink));
+  const EncodeResult result = EncodeUnits(source, sink);
+  if (result.IdFieldCutShort) {
+    RaiseInOutError(ReadBeyondEnd);
+  }
+  FinishConversion(input, output, result.Lines);
 }

@@ -4,7 +4,6 @@
 #include "convert/FindUnit.h"
 #include "convert/Formats.h"
 #include "hexconvert/HexConvert.h"
-#include "io/InOutError.h"
 
 #include <array>
 #include <cstdint>
@@ -46,10 +45,15 @@ inline Unit IdFieldValue(const Unit* field) {
   return static_cast<Unit>(HexStrToInt64(std::string_view(text, IdFieldUnits)) & 0xFFFF);
 }
 
-// Converts lines until an FFFF id or the end of the input, then writes the end marker; returns the
-// number of lines read (the FFFF line included). Text after the last LF that is too short for an
-// id field fails with "Read beyond end of file", leaving the earlier entries and no end marker.
-template <class Source, class Sink> std::uint64_t EncodeUnits(Source& source, Sink& sink) {
+struct EncodeResult {
+  std::uint64_t Lines = 0; // lines read, an FFFF line included
+  // The input ended inside an id field: the earlier entries are written, the end marker is not.
+  bool IdFieldCutShort = false;
+};
+
+// Converts lines until an FFFF id or the end of the input, then writes the end marker. Text after
+// the last LF that is too short for an id field is not converted: the result says so.
+template <class Source, class Sink> EncodeResult EncodeUnits(Source& source, Sink& sink) {
   std::uint64_t lines = 0;
   bool inText = false;
   std::array<Unit, IdFieldUnits> field{};
@@ -82,7 +86,7 @@ template <class Source, class Sink> std::uint64_t EncodeUnits(Source& source, Si
         if (id == EndMarkerId) {
           source.Advance(static_cast<std::size_t>(next - chunk.data()));
           sink.PutUnit(EndMarkerId);
-          return lines;
+          return {lines, false};
         }
         sink.PutUnit(id);
         inText = true;
@@ -100,8 +104,8 @@ template <class Source, class Sink> std::uint64_t EncodeUnits(Source& source, Si
     source.Advance(chunk.size());
   }
   if (fieldUnits != 0) {
-    RaiseInOutError(ReadBeyondEnd);
+    return {lines, true};
   }
   sink.PutUnit(EndMarkerId);
-  return lines;
+  return {lines, false};
 }

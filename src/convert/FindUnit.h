@@ -2,7 +2,9 @@
 // Text runs are long, so this scan is where conversion spends its time.
 #pragma once
 
-#include "io/RecordFile.h"
+#include "io/Unit.h"
+
+#include <bit>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -24,17 +26,17 @@ inline const Unit* FindUnit(const Unit* first, const Unit* last, Unit value) {
     if (_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(a, b), _mm_or_si128(c, d))) != 0) {
       const auto low = static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(a, b)));
       if (low != 0) {
-        return first + __builtin_ctz(low);
+        return first + std::countr_zero(low);
       }
       const auto high = static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(c, d)));
-      return first + 16 + __builtin_ctz(high);
+      return first + 16 + std::countr_zero(high);
     }
     first += 32;
   }
   while (last - first >= 8) {
     const auto mask = static_cast<unsigned>(_mm_movemask_epi8(equal(first)));
     if (mask != 0) {
-      return first + __builtin_ctz(mask) / 2;
+      return first + std::countr_zero(mask) / 2;
     }
     first += 8;
   }

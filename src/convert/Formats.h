@@ -3,7 +3,9 @@
 // entry: the id as four upper-case hex digits and "=", the text, and an LF.
 #pragma once
 
-#include "io/RecordFile.h"
+#include "io/Unit.h"
+
+#include <cstddef>
 
 inline constexpr Unit TextBom = 0xFEFF;
 inline constexpr Unit EndMarkerId = 0xFFFF;

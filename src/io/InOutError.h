@@ -45,7 +45,10 @@ public:
 inline constexpr int ReadBeyondEnd = 100;
 inline constexpr int WriteShort = 101;
 inline constexpr int FileNotOpen = 103;
-inline constexpr int StdOutputUnusable = 105;
+inline constexpr int NotOpenForInput = 104;  // a read from an output
+inline constexpr int NotOpenForOutput = 105; // a write to an input
+// The standard output is not open for output either when its handle is of no known kind.
+inline constexpr int StdOutputUnusable = NotOpenForOutput;
 
 // The message for one of the table's codes: "File not found", ..., or "I/O error N".
 std::string InOutErrorMessage(int code);

@@ -28,13 +28,13 @@ void Attach(RecordFile& file, const std::string& path, FileHandle handle, bool w
   file.Path = path;
   file.Handle = handle;
   file.Open = true;
-  file.Writing = writing;
-  file.WriteFailed = false;
-  file.OddByte = false;
   file.OpenFailure = 0;
-  file.Capacity = writing ? BufferUnits : 0;
-  file.Start = 0;
-  file.End = 0;
+  file.ReadStart = 0;
+  file.ReadEnd = 0;
+  file.OddByte = false;
+  file.WritePending = 0;
+  file.WriteCapacity = writing ? BufferUnits : 0;
+  file.WriteFailed = false;
 }
 
 void RequireOpen(const RecordFile& file) {
@@ -44,6 +44,10 @@ void RequireOpen(const RecordFile& file) {
   if (!file.Open) {
     RaiseInOutError(FileNotOpen);
   }
+}
+
+bool IsOutput(const RecordFile& file) {
+  return file.WriteCapacity != 0;
 }
 
 // Writes units straight to the file. After a failure nothing more is tried on it.
@@ -56,9 +60,8 @@ void WriteThrough(RecordFile& file, const Unit* units, std::size_t count) {
 }
 
 void WritePending(RecordFile& file) {
-  RequireOpen(file);
-  const std::size_t pending = file.End;
-  file.End = 0;
+  const std::size_t pending = file.WritePending;
+  file.WritePending = 0;
   if (pending != 0) {
     WriteThrough(file, file.Buffer.get(), pending);
   }
@@ -70,9 +73,9 @@ RecordFile::~RecordFile() {
   if (!Open) {
     return;
   }
-  if (Writing && !WriteFailed && End != 0) {
+  if (!WriteFailed && WritePending != 0) {
     // Best effort only: a failure is already on its way to the report.
-    (void)PlatformWrite(Handle, Buffer.get(), End * sizeof(Unit));
+    (void)PlatformWrite(Handle, Buffer.get(), WritePending * sizeof(Unit));
   }
   (void)PlatformClose(Handle);
 }
@@ -105,6 +108,7 @@ bool OpenExisting(RecordFile& file, const std::string& path) {
 bool CreateNew(RecordFile& file, const std::string& path, const RecordFile& other) {
   RequireOpen(other);
   Allocate(file);
+  // Opened without truncating: only once it is known not to be the input may it be emptied.
   const FileHandle handle = PlatformOpenWrite(path);
   if (handle == InvalidFileHandle) {
     RaiseLastOsError();
@@ -127,18 +131,21 @@ bool CreateNew(RecordFile& file, const std::string& path, const RecordFile& othe
 }
 
 std::span<const Unit> PeekRecords(RecordFile& file) {
-  if (file.Start < file.End) {
-    return {file.Buffer.get() + file.Start, file.End - file.Start};
+  if (file.ReadStart < file.ReadEnd) {
+    return {file.Buffer.get() + file.ReadStart, file.ReadEnd - file.ReadStart};
   }
   RequireOpen(file);
+  if (IsOutput(file)) {
+    RaiseInOutError(NotOpenForInput);
+  }
   auto* bytes = reinterpret_cast<unsigned char*>(file.Buffer.get());
   std::size_t carried = 0;
   if (file.OddByte) {
-    bytes[0] = bytes[file.End * sizeof(Unit)];
+    bytes[0] = bytes[file.ReadEnd * sizeof(Unit)];
     carried = 1;
   }
-  file.Start = 0;
-  file.End = 0;
+  file.ReadStart = 0;
+  file.ReadEnd = 0;
   file.OddByte = false;
   const std::size_t room = BufferUnits * sizeof(Unit);
   for (;;) {
@@ -152,9 +159,9 @@ std::span<const Unit> PeekRecords(RecordFile& file) {
     }
     const std::size_t total = carried + static_cast<std::size_t>(got);
     if (total >= sizeof(Unit)) {
-      file.End = total / sizeof(Unit);
+      file.ReadEnd = total / sizeof(Unit);
       file.OddByte = total % sizeof(Unit) != 0;
-      return {file.Buffer.get(), file.End};
+      return {file.Buffer.get(), file.ReadEnd};
     }
     carried = total;
   }
@@ -176,28 +183,36 @@ void ReadRecords(RecordFile& file, Unit* units, std::size_t count) {
 
 void WriteRecordsSlow(RecordFile& file, const Unit* units, std::size_t count) {
   RequireOpen(file);
+  if (!IsOutput(file)) {
+    RaiseInOutError(NotOpenForOutput);
+  }
   WritePending(file);
-  if (count < file.Capacity) {
+  if (count < file.WriteCapacity) {
     std::memcpy(file.Buffer.get(), units, count * sizeof(Unit));
-    file.End = count;
+    file.WritePending = count;
     return;
   }
   WriteThrough(file, units, count);
 }
 
 void FlushRecords(RecordFile& file) {
+  RequireOpen(file);
+  if (!IsOutput(file)) {
+    RaiseInOutError(NotOpenForOutput);
+  }
   WritePending(file);
 }
 
 void CloseRecordFile(RecordFile& file) {
   RequireOpen(file);
-  if (file.Writing) {
+  if (IsOutput(file)) {
     WritePending(file);
   }
   file.Open = false;
-  file.Capacity = 0;
-  file.Start = 0;
-  file.End = 0;
+  file.ReadStart = 0;
+  file.ReadEnd = 0;
+  file.WritePending = 0;
+  file.WriteCapacity = 0;
   if (!PlatformClose(file.Handle)) {
     RaiseLastOsError();
   }

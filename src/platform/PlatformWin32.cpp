@@ -7,6 +7,7 @@
 #endif
 #include <windows.h>
 
+#include <bit>
 #include <climits>
 
 namespace {
@@ -18,8 +19,11 @@ bool Fail() {
   return false;
 }
 
+// A FileHandle holds a HANDLE's bits unchanged.
+static_assert(sizeof(FileHandle) == sizeof(HANDLE));
+
 HANDLE AsHandle(FileHandle handle) {
-  return reinterpret_cast<HANDLE>(handle);
+  return std::bit_cast<HANDLE>(handle);
 }
 
 FileHandle FromHandle(HANDLE handle) {
@@ -27,7 +31,7 @@ FileHandle FromHandle(HANDLE handle) {
     Fail();
     return InvalidFileHandle;
   }
-  return reinterpret_cast<FileHandle>(handle);
+  return std::bit_cast<FileHandle>(handle);
 }
 
 std::wstring Widen(const std::string& text) {
@@ -90,6 +94,9 @@ bool PlatformCommandLine(std::string& line) {
   return true;
 }
 
+// Unlike paths, which are UTF-8 inside the program, the module name is read in the ANSI code page:
+// it only ever goes into the failure report, which PlatformToOem converts from ANSI for the
+// console.
 std::string PlatformProgramFileName(const char* /*argv0*/) {
   char name[MAX_PATH + 1] = {};
   const DWORD length = GetModuleFileNameA(nullptr, name, MAX_PATH);

@@ -1,6 +1,7 @@
-#include "convert/ConversionFiles.h"
+#include "convert/ConversionFrame.h"
 
-#include "app/Console.h"
+#include "console/Console.h"
+#include "io/EndRun.h"
 
 void CreateOutput(RecordFile& output, const std::string& outputPath, const RecordFile& input) {
   if (!CreateNew(output, outputPath, input)) {

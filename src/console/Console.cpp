@@ -1,9 +1,8 @@
-#include "app/Console.h"
+#include "console/Console.h"
 
 #include "io/InOutError.h"
 #include "platform/Platform.h"
 
-#include <cstdlib>
 #include <string>
 
 namespace {
@@ -29,8 +28,4 @@ void ConsoleWriteLine(std::string_view text) {
   std::string line(text);
   line += "\r\n";
   ConsoleWrite(line);
-}
-
-void EndRun(int status) {
-  std::exit(status);
 }

@@ -7,6 +7,3 @@
 void ConsoleWrite(std::string_view text);
 
 void ConsoleWriteLine(std::string_view text);
-
-// Ends the run at once with `status`, after a message the program printed itself.
-[[noreturn]] void EndRun(int status);

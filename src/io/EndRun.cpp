@@ -1,0 +1,7 @@
+#include "io/EndRun.h"
+
+#include <cstdlib>
+
+void EndRun(int status) {
+  std::exit(status);
+}
