@@ -54,19 +54,22 @@ per_unit() {
 results=()
 check() { cmp -s "$1" "$2" || { echo "MISMATCH: $1 differs from $2" >&2; exit 1; }; }
 
-# Measures one direction: $1 label, $2 input, $3 mode, $4 output, $5 expected output.
+# Measures one direction: $1 label, $2 input, $3 mode, $4 output, $5 expected output, $6 "fresh"
+# (the output and cp's copy are removed before each command, as in a first conversion) or
+# "replace" (both write over an existing file of the same name).
 measure() {
-  local label=$1 input=$2 mode=$3 output=$4 expected=$5
+  local label=$1 input=$2 mode=$3 output=$4 expected=$5 how=$6
   local bytes ratios=() convs=() copies=() c t
   bytes=$(stat -c %s "$input")
   cat "$input" >/dev/null
+  prepare() { if [ "$how" = fresh ]; then rm -f "$1"; else [ -e "$1" ] || cp "$expected" "$1"; fi; sync; }
   for ((i = 0; i < runs; i++)); do
     # Each command starts with no dirty pages left from the one before, so that neither side
     # pays for the other's writeback.
     if ((i % 2 == 0)); then
-      sync; c=$(timed cp "$input" copy.bin); sync; t=$(timed "$program" "$mode" "$input")
+      prepare copy.bin; c=$(timed cp "$input" copy.bin); prepare "$output"; t=$(timed "$program" "$mode" "$input")
     else
-      sync; t=$(timed "$program" "$mode" "$input"); sync; c=$(timed cp "$input" copy.bin)
+      prepare "$output"; t=$(timed "$program" "$mode" "$input"); prepare copy.bin; c=$(timed cp "$input" copy.bin)
     fi
     copies+=("$c"); convs+=("$t")
     ratios+=("$(awk -v t="$t" -v c="$c" 'BEGIN { printf "%.4f", t / c }')")
@@ -78,22 +81,27 @@ measure() {
   ratio=$(printf '%s\n' "${ratios[@]}" | median)
   rss=$(peak_rss_kib "$program" "$mode" "$input")
   results+=("$(awk -v l="$label" -v w="$wall" -v cw="$cpwall" -v b="$bytes" -v r="$ratio" -v m="$rss" \
-    'BEGIN { printf "| %-18s | %9.1f | %8.0f | %9.1f | %5.2fx | %8d |", l, w / 1000, b / 1048576 / (w / 1e6), cw / 1000, r, m }')")
+    'BEGIN { printf "| %-26s | %9.1f | %8.0f | %9.1f | %5.2fx | %8d |", l, w / 1000, b / 1048576 / (w / 1e6), cw / 1000, r, m }')")
 }
 
 for size in $sizes; do
   "$maker" "$size" 1 t.lang t.ref.txt
   cp t.lang t.orig.lang
-  measure "decode ${size} MiB" t.lang d t.txt t.ref.txt
+  for how in fresh replace; do
+    measure "decode ${size} MiB $how" t.lang d t.txt t.ref.txt "$how"
+  done
+  cp t.ref.txt t.txt
   rm -f t.lang
-  measure "encode ${size} MiB" t.txt e t.lang t.orig.lang
+  for how in fresh replace; do
+    measure "encode ${size} MiB $how" t.txt e t.lang t.orig.lang "$how"
+  done
   rm -f t.lang t.txt t.ref.txt t.orig.lang copy.bin
 done
 
 echo
 echo "Runs per figure: $runs (each paired with a cp of the same input, in alternating order)"
-echo "| direction and size | median ms | MiB/s    | cp ms     | ratio  | peak KiB |"
-echo "|--------------------|-----------|----------|-----------|--------|----------|"
+echo "| direction, size and output | median ms | MiB/s    | cp ms     | ratio  | peak KiB |"
+echo "|----------------------------|-----------|----------|-----------|--------|----------|"
 printf '%s\n' "${results[@]}"
 
 if command -v valgrind >/dev/null; then

@@ -40,7 +40,8 @@ bool PlatformIsRegularFile(FileHandle handle, bool& regular);
 // program that also held a pipe open for reading would swallow its own output.
 FileHandle PlatformOpenWrite(const std::string& path);
 
-// Sets the length of a file to zero (a no-op on devices, which have no length).
+// Sets the length of a file to zero (a no-op on devices, which have no length, and on a file that
+// is already empty).
 bool PlatformTruncate(FileHandle handle);
 
 // Whether two open handles name the same file (device and file number).

@@ -123,7 +123,9 @@ bool PlatformTruncate(FileHandle handle) {
   if (Retried([&] { return fstat(fd, &info); }) != 0) {
     return Fail();
   }
-  if (!S_ISREG(info.st_mode)) {
+  // A file that is already empty (one just created) is left alone: truncating it would only make
+  // some file systems (ext4) write it out at close, as they do for a file replaced in place.
+  if (!S_ISREG(info.st_mode) || info.st_size == 0) {
     return true;
   }
   return Retried([fd] { return ftruncate(fd, 0); }) == 0 || Fail();

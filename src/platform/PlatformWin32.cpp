@@ -173,6 +173,13 @@ bool PlatformTruncate(FileHandle handle) {
   if (GetFileType(AsHandle(handle)) != FILE_TYPE_DISK) {
     return true;
   }
+  LARGE_INTEGER size{};
+  if (GetFileSizeEx(AsHandle(handle), &size) == 0) {
+    return Fail();
+  }
+  if (size.QuadPart == 0) {
+    return true; // just created: nothing to cut
+  }
   LARGE_INTEGER start{};
   return (SetFilePointerEx(AsHandle(handle), start, nullptr, FILE_BEGIN) != 0 &&
           SetEndOfFile(AsHandle(handle)) != 0) ||
