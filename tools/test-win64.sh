@@ -24,7 +24,7 @@ mkdir -p "$WINEPREFIX"
 # of Wine's own (its server, or the loader that runs a Windows program), not the tools reading them.
 prefix_processes() {
   local environ pid exe
-  grep -lzxF "WINEPREFIX=$WINEPREFIX" /proc/[0-9]*/environ 2>/dev/null | while read -r environ; do
+  { grep -lzxF "WINEPREFIX=$WINEPREFIX" /proc/[0-9]*/environ 2>/dev/null || true; } | while read -r environ; do
     pid=${environ#/proc/}
     pid=${pid%/environ}
     exe=$(readlink "/proc/$pid/exe" 2>/dev/null) || continue
