@@ -1,7 +1,7 @@
 // The entry point: banner, argument checks, dispatch, and the one place where a failure becomes
 // the report and exit status 1.
-#include "app/CommandLine.h"
 #include "app/OutputPath.h"
+#include "console/CommandLine.h"
 #include "console/Console.h"
 #include "convert/DecodeLang.h"
 #include "convert/EncodeText.h"

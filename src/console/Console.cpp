@@ -29,3 +29,9 @@ void ConsoleWriteLine(std::string_view text) {
   line += "\r\n";
   ConsoleWrite(line);
 }
+
+void ConsoleWriteError(std::string_view text) {
+  if (!PlatformStdWrite(StdStream::Error, text.data(), text.size())) {
+    RaiseWriteFailure();
+  }
+}

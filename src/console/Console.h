@@ -7,3 +7,6 @@
 void ConsoleWrite(std::string_view text);
 
 void ConsoleWriteLine(std::string_view text);
+
+// Writes the whole text to the standard error stream, checked like every console write.
+void ConsoleWriteError(std::string_view text);

@@ -32,6 +32,7 @@ void Attach(RecordFile& file, const std::string& path, FileHandle handle, bool w
   file.ReadStart = 0;
   file.ReadEnd = 0;
   file.OddByte = false;
+  file.DroppedByte = false;
   file.WritePending = 0;
   file.WriteCapacity = writing ? BufferUnits : 0;
   file.WriteFailed = false;
@@ -155,6 +156,7 @@ std::span<const Unit> PeekRecords(RecordFile& file) {
     }
     if (got == 0) {
       // The end of the file; a byte that never found its partner is dropped.
+      file.DroppedByte = file.DroppedByte || carried != 0;
       return {};
     }
     const std::size_t total = carried + static_cast<std::size_t>(got);

@@ -36,6 +36,8 @@ struct RecordFile {
   std::size_t ReadStart = 0;
   std::size_t ReadEnd = 0;
   bool OddByte = false;
+  // Set once the end is reached with a lone byte left over, which no unit holds.
+  bool DroppedByte = false;
 
   // Writing (an output): WritePending units wait in the buffer, which holds WriteCapacity. The
   // capacity is 0 for anything but an open output, so that the inline fast path below sends every

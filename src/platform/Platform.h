@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 using FileHandle = std::intptr_t;
 inline constexpr FileHandle InvalidFileHandle = -1;
@@ -71,3 +72,15 @@ bool PlatformStdWrite(StdStream stream, const char* text, std::size_t length);
 
 // Converts 8-bit text to the console's OEM character set where the platform has one.
 std::string PlatformToOem(const std::string& text);
+
+// The file names a command-line argument stands for. On Windows, where the shell leaves wildcards
+// (* and ?) to the program, the files that match, sorted (the argument itself when none does);
+// elsewhere, where the shell has expanded them already, the argument as it is.
+std::vector<std::string> PlatformExpandArgument(const std::string& argument);
+
+// Whether the program's console closes when it ends (it was started by a double click or by files
+// dropped onto it), so that what it printed would vanish before it could be read.
+bool PlatformConsoleClosesWithProgram();
+
+// Waits until the user presses Enter, or the standard input ends.
+void PlatformWaitForEnter();

@@ -215,3 +215,13 @@ bool PlatformStdWrite(StdStream stream, const char* text, std::size_t length) {
 std::string PlatformToOem(const std::string& text) {
   return text;
 }
+
+std::vector<std::string> PlatformExpandArgument(const std::string& argument) {
+  return {argument};
+}
+
+bool PlatformConsoleClosesWithProgram() {
+  return false;
+}
+
+void PlatformWaitForEnter() {}

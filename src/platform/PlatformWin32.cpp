@@ -7,6 +7,7 @@
 #endif
 #include <windows.h>
 
+#include <algorithm>
 #include <bit>
 #include <climits>
 
@@ -267,4 +268,44 @@ std::string PlatformToOem(const std::string& text) {
     return text;
   }
   return oem;
+}
+
+std::vector<std::string> PlatformExpandArgument(const std::string& argument) {
+  if (argument.find_first_of("*?") == std::string::npos) {
+    return {argument};
+  }
+  const std::size_t separator = argument.find_last_of("\\/:");
+  const std::string folder =
+      separator == std::string::npos ? "" : argument.substr(0, separator + 1);
+  std::vector<std::string> names;
+  WIN32_FIND_DATAW found{};
+  HANDLE search = FindFirstFileExW(Widen(argument).c_str(), FindExInfoBasic, &found,
+                                   FindExSearchNameMatch, nullptr, 0);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        names.push_back(folder + Narrow(found.cFileName));
+      }
+    } while (FindNextFileW(search, &found) != 0);
+    FindClose(search);
+  }
+  std::sort(names.begin(), names.end());
+  if (names.empty()) {
+    names.push_back(argument);
+  }
+  return names;
+}
+
+bool PlatformConsoleClosesWithProgram() {
+  // The console lists only this process when nothing started it from a command prompt.
+  DWORD processes[2] = {};
+  return GetConsoleProcessList(processes, 2) == 1;
+}
+
+void PlatformWaitForEnter() {
+  HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+  char c = 0;
+  DWORD got = 0;
+  while (ReadFile(input, &c, 1, &got, nullptr) != 0 && got == 1 && c != '\n') {
+  }
 }

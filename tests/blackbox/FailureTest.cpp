@@ -257,7 +257,7 @@ TEST_F(ConsoleFailures, ReportNamesAProgramDeletedWhileItRuns) {
     close(fd);
   });
   RunOptions copy;
-  copy.Program = PathOf("vlx");
+  copy.Command = {PathOf("vlx")};
   const RunResult r = Run({"d", "t.lang"}, copy);
   remover.join();
   EXPECT_EQ(r.Status, 1);

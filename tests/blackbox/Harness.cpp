@@ -26,22 +26,24 @@ const std::string Usage =
 
 namespace {
 
-// The configuration: the first line names the program's system ("posix" or "windows"), each
+// A configuration file: the first line names the program's system ("posix" or "windows"), each
 // further line one word of the command that runs it.
+std::vector<std::string> ReadConfiguration(const char* path) {
+  std::vector<std::string> words;
+  std::ifstream file(path);
+  for (std::string line; std::getline(file, line);) {
+    if (!line.empty()) {
+      words.push_back(line);
+    }
+  }
+  if (words.size() < 2) {
+    throw std::runtime_error(std::string("no command in ") + path);
+  }
+  return words;
+}
+
 const std::vector<std::string>& Configuration() {
-  static const std::vector<std::string> lines = [] {
-    std::vector<std::string> words;
-    std::ifstream file(VORLANTH_COMMAND_FILE);
-    for (std::string line; std::getline(file, line);) {
-      if (!line.empty()) {
-        words.push_back(line);
-      }
-    }
-    if (words.size() < 2) {
-      throw std::runtime_error("no program command in " VORLANTH_COMMAND_FILE);
-    }
-    return words;
-  }();
+  static const std::vector<std::string> lines = ReadConfiguration(VORLANTH_COMMAND_FILE);
   return lines;
 }
 
@@ -49,6 +51,14 @@ const std::vector<std::string>& Configuration() {
 
 const std::vector<std::string>& ProgramCommand() {
   static const std::vector<std::string> command(Configuration().begin() + 1, Configuration().end());
+  return command;
+}
+
+const std::vector<std::string>& CheckerCommand() {
+  static const std::vector<std::string> command = [] {
+    const std::vector<std::string> lines = ReadConfiguration(VORLANTH_CHECK_COMMAND_FILE);
+    return std::vector<std::string>(lines.begin() + 1, lines.end());
+  }();
   return command;
 }
 
@@ -180,11 +190,9 @@ RunResult BlackBox::Run(const std::vector<std::string>& arguments, const RunOpti
   if (options.AsUnprivilegedUser && geteuid() == 0) {
     words = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--"};
   }
-  if (options.Program.empty()) {
-    words.insert(words.end(), ProgramCommand().begin(), ProgramCommand().end());
-  } else {
-    words.push_back(options.Program);
-  }
+  const std::vector<std::string>& command =
+      options.Command.empty() ? ProgramCommand() : options.Command;
+  words.insert(words.end(), command.begin(), command.end());
   words.insert(words.end(), arguments.begin(), arguments.end());
   std::vector<char*> argv;
   for (std::string& word : words) {

@@ -23,7 +23,7 @@ struct RunOptions {
   std::uint64_t FileSizeLimit = 0;
   std::uint64_t AddressSpaceLimit = 0;
   std::uint64_t OpenFilesLimit = 0;
-  std::string Program; // a path to run instead of the command under test
+  std::vector<std::string> Command; // run instead of the program under test
 };
 
 struct RunResult {
@@ -32,8 +32,10 @@ struct RunResult {
   std::string Err;
 };
 
-// The command that runs the program under test, from the suite's configuration.
+// The command that runs the program under test, and the one that runs the checker, from the
+// suite's configuration.
 const std::vector<std::string>& ProgramCommand();
+const std::vector<std::string>& CheckerCommand();
 
 // Whether the program under test is the Windows build (run through Wine).
 bool ProgramRunsOnWindows();

@@ -1,6 +1,6 @@
 // Splitting a command line: no argument is empty or holds a quote, and every character that is
 // neither a quote nor a separator outside quotes reaches an argument, in order.
-#include "app/CommandLine.h"
+#include "console/CommandLine.h"
 
 #include <cstdlib>
 #include <string>

@@ -1,0 +1,75 @@
+// Checking a string table before it is decoded and edited: what the dump could not carry back.
+#pragma once
+
+#include "check/CheckDump.h"
+#include "check/Diagnostics.h"
+#include "convert/Formats.h"
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+
+// Checks a table. Entries are numbered as the lines they become in the dump, and an entry's
+// columns count its units, the id being column 1. `report` is as for CheckDumpUnits.
+template <class Source, class Report> CheckSummary CheckTableUnits(Source& source, Report& report) {
+  CheckSummary summary;
+  summary.Checked = true;
+  const auto warn = [&report](std::uint64_t line, std::uint64_t column, const char* message) {
+    report.Warning(line, column, message);
+  };
+  const auto firstEntryOf = std::make_unique<std::uint64_t[]>(65536); // 0: id not used yet
+  SurrogatePairs pairs;
+  std::uint64_t entry = 0;
+  std::uint64_t column = 0; // of the last unit of the current entry; 0 between entries
+  std::uint64_t ended = 0;  // the column of the last entry's terminator
+  for (std::span<const Unit> chunk = source.Peek(); !chunk.empty(); chunk = source.Peek()) {
+    std::size_t used = 0;
+    for (; used < chunk.size() && !summary.EndMarker; ++used) {
+      const Unit unit = chunk[used];
+      if (column == 0) {
+        if (unit == EndMarkerId) {
+          summary.EndMarker = true;
+          continue;
+        }
+        ++entry;
+        column = 1;
+        std::uint64_t& first = firstEntryOf[unit];
+        if (first != 0) {
+          report.Warning(entry, 1,
+                         "id " + IdText(unit) + " is already used by entry " +
+                             std::to_string(first));
+        } else {
+          first = entry;
+        }
+        continue;
+      }
+      ++column;
+      if (unit == TextTerminator) {
+        pairs.End(warn);
+        ended = column;
+        column = 0;
+      } else if (unit == LineEnd) {
+        report.Error(entry, column,
+                     "the text holds an LF: the dump splits the entry here, and encoding it "
+                     "gives a different table");
+      } else if (IsSuspectUnit(unit) || pairs.HighPending) {
+        pairs.Take(unit, entry, column, warn);
+      }
+    }
+    source.Advance(used);
+    if (summary.EndMarker) {
+      summary.UnitsAfterEnd = !source.Peek().empty();
+      break;
+    }
+  }
+  if (!summary.EndMarker) {
+    pairs.End(warn);
+    report.Error(entry == 0 ? 1 : entry, entry == 0 ? 1 : (column == 0 ? ended : column) + 1,
+                 column == 0 ? "no end marker: the table ends after this entry without FFFF"
+                             : "no end marker: the table ends inside this entry");
+  }
+  summary.Entries = entry;
+  summary.NextLine = entry + 1;
+  return summary;
+}

@@ -1,0 +1,58 @@
+// What the checker says about a file: diagnostics at a line and column, and the text it quotes.
+#pragma once
+
+#include "io/Unit.h"
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+// Quoted file text as UTF-8, with control characters, lone surrogates and non-characters escaped
+// (\n, \r, \t, \u{FFFF}), and quotes and backslashes escaped, so that a diagnostic is one line.
+std::string QuoteUnits(std::span<const Unit> units);
+
+// An id as the dump writes it: four upper-case hexadecimal digits.
+std::string IdText(Unit id);
+
+// Whether a unit is one that should never stand alone in a text: a surrogate, U+FFFE or U+FFFF.
+inline bool IsSuspectUnit(Unit unit) {
+  return unit >= 0xD800 && (unit <= 0xDFFF || unit >= 0xFFFE);
+}
+
+// Follows the surrogates of one text, unit by unit, and names the units that stand alone.
+struct SurrogatePairs {
+  bool HighPending = false;
+  std::uint64_t HighLine = 0;
+  std::uint64_t HighColumn = 0;
+
+  // `warn(line, column, message)` for every lone surrogate, U+FFFE or U+FFFF.
+  template <class Warn>
+  void Take(Unit unit, std::uint64_t line, std::uint64_t column, Warn&& warn) {
+    const bool low = unit >= 0xDC00 && unit <= 0xDFFF;
+    if (HighPending && !low) {
+      warn(HighLine, HighColumn, "a lone surrogate in a text");
+    }
+    const bool pairsUp = HighPending && low;
+    HighPending = false;
+    if (pairsUp) {
+      return;
+    }
+    if (unit >= 0xD800 && unit <= 0xDBFF) {
+      HighPending = true;
+      HighLine = line;
+      HighColumn = column;
+    } else if (low) {
+      warn(line, column, "a lone surrogate in a text");
+    } else if (unit >= 0xFFFE) {
+      warn(line, column, unit == 0xFFFE ? "U+FFFE in a text" : "U+FFFF in a text");
+    }
+  }
+
+  // The end of the text: a high surrogate still waiting stands alone.
+  template <class Warn> void End(Warn&& warn) {
+    if (HighPending) {
+      warn(HighLine, HighColumn, "a lone surrogate in a text");
+    }
+    HighPending = false;
+  }
+};

@@ -1,0 +1,140 @@
+// vorlanth_check as a user runs it: what it finds in each kind of slip, where, and how it ends.
+#include "Harness.h"
+
+#include <regex>
+#include <sstream>
+
+namespace {
+
+const std::string Bom = "\xFF\xFE";
+
+class Checker : public BlackBox {
+protected:
+  RunResult Check(const std::vector<std::string>& arguments) {
+    RunOptions options;
+    options.Command = CheckerCommand();
+    return Run(arguments, options);
+  }
+};
+
+// "LINE:COLUMN: severity" of each diagnostic printed for `file`, in order.
+std::vector<std::string> Found(const std::string& out, const std::string& file) {
+  static const std::regex diagnostic("^[^:]+:([0-9]+:[0-9]+: (error|warning)): .*");
+  std::vector<std::string> found;
+  std::istringstream lines(out);
+  std::smatch match;
+  for (std::string line; std::getline(lines, line);) {
+    if (line.starts_with(file + ":") && std::regex_match(line, match, diagnostic)) {
+      found.push_back(match[1].str());
+    }
+  }
+  return found;
+}
+
+struct CheckCase {
+  const char* Name;
+  const char* File;
+  std::string Bytes;
+  std::vector<std::string> Expected;
+  int Status;
+};
+
+TEST_F(Checker, FindsEachSlipWhereItIs) {
+  const CheckCase cases[] = {
+      {"a clean dump", "t.txt", Bom + Bytes(u"0001=a\n00ab=b\n"), {}, 0},
+      {"UTF-8 text", "t.txt", "0001=a\n", {"1:1: error"}, 1},
+      {"UTF-8 with its mark",
+       "t.txt",
+       "\xEF\xBB\xBF"
+       "0001=a\n",
+       {"1:1: error"},
+       1},
+      {"UTF-16 BE",
+       "t.txt",
+       std::string("\xFE\xFF\0"
+                   "0",
+                   4),
+       {"1:1: error"},
+       1},
+      {"an empty line", "t.txt", Bom + Bytes(u"0001=a\n\n0002=b\n"), {"2:1: error"}, 1},
+      {"a lost \"=\"", "t.txt", Bom + Bytes(u"0001a\n0002=b\n"), {"1:1: error"}, 1},
+      {"a pasted line break", "t.txt", Bom + Bytes(u"0001=Hello\nWorld\n"), {"2:1: error"}, 1},
+      {"FFFF before the last line", "t.txt", Bom + Bytes(u"FFFF=\n0001=a\n"), {"1:1: error"}, 1},
+      {"FFFF on the last line", "t.txt", Bom + Bytes(u"0001=a\nFFFF=x\n"), {"2:1: warning"}, 0},
+      {"no LF at the end", "t.txt", Bom + Bytes(u"0001=a\n0002=bc"), {"2:8: error"}, 1},
+      {"a tail shorter than an id field", "t.txt", Bom + Bytes(u"0001=a\n00"), {"2:1: error"}, 1},
+      {"a duplicate id", "t.txt", Bom + Bytes(u"0001=a\n0002=b\n0001=c\n"), {"3:1: warning"}, 0},
+      {"CR LF line ends", "t.txt", Bom + Bytes(u"0001=a\r\n0002=\r\n"), {"1:7: warning"}, 0},
+      {"a lone surrogate and U+FFFE",
+       "t.txt",
+       Bom + Bytes(Units{'0', '0', '0', '1', '=', 0xD800, 'x', 0xFFFE, 0x0A}),
+       {"1:6: warning", "1:8: warning"},
+       0},
+      {"a lone byte at the end", "t.txt", Bom + Bytes(u"0001=a\n") + "\x01", {"2:1: warning"}, 0},
+      {"a clean table", "t.lang", Bytes(Units{1, 'a', 0, 2, 0, 0xFFFF}), {}, 0},
+      {"no end marker", "t.lang", Bytes(Units{1, 'a', 0, 2, 'b', 0}), {"2:4: error"}, 1},
+      {"an LF in a text", "t.lang", Bytes(Units{1, 'a', 0x0A, 'b', 0, 0xFFFF}), {"1:3: error"}, 1},
+      {"bytes after the end marker", "t.lang", Bytes(Units{1, 0, 0xFFFF, 2}), {"2:1: warning"}, 0},
+      {"a duplicate id in a table",
+       "t.lang",
+       Bytes(Units{7, 0, 7, 0, 0xFFFF}),
+       {"2:1: warning"},
+       0},
+      {"a surrogate pair and a lone one",
+       "t.lang",
+       Bytes(Units{1, 0xD83D, 0xDE00, 0xDC00, 0, 0xFFFF}),
+       {"1:4: warning"},
+       0},
+      {"a lone byte after a table",
+       "t.lang",
+       Bytes(Units{1, 0}) + "\x01",
+       {"1:3: error", "2:1: warning"},
+       1},
+      {"a dump under another name", "t.dat", Bom + Bytes(u"0001=a\n\n"), {"2:1: error"}, 1},
+  };
+  for (const CheckCase& c : cases) {
+    WriteFile(c.File, c.Bytes);
+    const RunResult r = Check({c.File});
+    EXPECT_EQ(r.Status, c.Status) << c.Name << "\n" << r.Out << r.Err;
+    EXPECT_EQ(Found(r.Out, c.File), c.Expected) << c.Name << "\n" << r.Out;
+    std::remove(PathOf(c.File).c_str());
+  }
+}
+
+TEST_F(Checker, CommandLine) {
+  WriteFile("good.txt", Bom + Bytes(u"0001=a\n0001=b\n"));
+  WriteFile("bad.txt", Bom + Bytes(u"0001=a\n\n0002=b\n"));
+  RunResult r = Check({"good.txt", "missing.txt", "bad.txt"});
+  EXPECT_EQ(r.Status, 2) << "a file that cannot be read outweighs errors";
+  EXPECT_NE(r.Out.find("good.txt: 2 entries, 0 errors, 1 warnings\n"), std::string::npos) << r.Out;
+  EXPECT_NE(r.Out.find("bad.txt: 2 entries, 1 errors, 0 warnings\n"), std::string::npos) << r.Out;
+  EXPECT_NE(r.Err.find("missing.txt"), std::string::npos) << r.Err;
+
+  EXPECT_EQ(Check({"good.txt"}).Status, 0);
+  EXPECT_EQ(Check({"--strict", "good.txt"}).Status, 1) << "--strict counts warnings";
+  r = Check({"--quiet", "good.txt", "bad.txt"});
+  EXPECT_EQ(r.Status, 1);
+  EXPECT_EQ(r.Out, "bad.txt:2:1: error: an empty line: the encoder reads its LF into the next "
+                   "line's id field, and entry 0002 would begin its text with \"=\"\n");
+  for (const char* option : {"--help", "--version"}) {
+    r = Check({option});
+    EXPECT_EQ(r.Status, 0) << option;
+    EXPECT_NE(r.Out.find("vorlanth_check"), std::string::npos) << option;
+  }
+  r = Check({"--frobnicate", "good.txt"});
+  EXPECT_EQ(r.Status, 2);
+  EXPECT_NE(r.Err.find("Usage: vorlanth_check"), std::string::npos);
+  EXPECT_EQ(r.Out, "");
+
+  // Windows leaves wildcards to the program; elsewhere the shell has expanded them already.
+  r = Check({"*.txt"});
+  if (ProgramRunsOnWindows()) {
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_NE(r.Out.find("bad.txt: 2 entries"), std::string::npos) << r.Out;
+    EXPECT_NE(r.Out.find("good.txt: 2 entries"), std::string::npos) << r.Out;
+  } else {
+    EXPECT_EQ(r.Status, 2) << "no file is named *.txt";
+  }
+}
+
+} // namespace
