@@ -24,6 +24,7 @@ while [ $# -gt 0 ]; do
 done
 
 program=$(realpath "$build/vorlanth_lang")
+checker=$(realpath "$build/vorlanth_check")
 maker=$(realpath "$build/make_table")
 work=$(mktemp -d "${TMPDIR:-/tmp}/vorlanth-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -84,6 +85,29 @@ measure() {
     'BEGIN { printf "| %-26s | %9.1f | %8.0f | %9.1f | %5.2fx | %8d |", l, w / 1000, b / 1048576 / (w / 1e6), cw / 1000, r, m }')")
 }
 
+# Times the checker on $2 (with any further options) against decoding the table t.lang, paired
+# the same way: $1 label.
+checks=()
+measure_check() {
+  local label=$1 file=$2 ratios=() walls=() c d
+  shift 2
+  for ((i = 0; i < runs; i++)); do
+    if ((i % 2 == 0)); then
+      sync; c=$(timed "$checker" "$@" "$file"); sync; d=$(timed "$program" d t.lang)
+    else
+      sync; d=$(timed "$program" d t.lang); sync; c=$(timed "$checker" "$@" "$file")
+    fi
+    walls+=("$c")
+    ratios+=("$(awk -v c="$c" -v d="$d" 'BEGIN { printf "%.4f", c / d }')")
+  done
+  local wall ratio rss
+  wall=$(printf '%s\n' "${walls[@]}" | median)
+  ratio=$(printf '%s\n' "${ratios[@]}" | median)
+  rss=$(/usr/bin/time -f %M "$checker" "$@" "$file" 2>&1 >/dev/null | tail -n 1)
+  checks+=("$(awk -v l="$label" -v w="$wall" -v r="$ratio" -v m="$rss" \
+    'BEGIN { printf "| %-26s | %9.1f | %15.2fx | %8d |", l, w / 1000, r, m }')")
+}
+
 for size in $sizes; do
   "$maker" "$size" 1 t.lang t.ref.txt
   cp t.lang t.orig.lang
@@ -95,6 +119,12 @@ for size in $sizes; do
   for how in fresh replace; do
     measure "encode ${size} MiB $how" t.txt e t.lang t.orig.lang "$how"
   done
+  # The generated tables reuse ids (far more entries than 65,536 ids), so a full check prints a
+  # duplicate-id warning for most entries; --quiet times the reading alone.
+  measure_check "check table ${size} MiB" t.orig.lang
+  measure_check "check dump ${size} MiB" t.ref.txt
+  measure_check "check table ${size} MiB quiet" t.orig.lang --quiet
+  measure_check "check dump ${size} MiB quiet" t.ref.txt --quiet
   rm -f t.lang t.txt t.ref.txt t.orig.lang copy.bin
 done
 
@@ -103,6 +133,11 @@ echo "Runs per figure: $runs (each paired with a cp of the same input, in altern
 echo "| direction, size and output | median ms | MiB/s    | cp ms     | ratio  | peak KiB |"
 echo "|----------------------------|-----------|----------|-----------|--------|----------|"
 printf '%s\n' "${results[@]}"
+echo
+echo "The checker, each run paired with a decode of the same table"
+echo "| file and size              | median ms | ratio to decode | peak KiB |"
+echo "|----------------------------|-----------|-----------------|----------|"
+printf '%s\n' "${checks[@]}"
 
 if command -v valgrind >/dev/null; then
   "$maker" 4 3 s.lang s.ref.txt

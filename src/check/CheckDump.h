@@ -12,7 +12,6 @@
 #include <array>
 #include <cstdint>
 #include <deque>
-#include <memory>
 #include <span>
 #include <string>
 
@@ -57,11 +56,32 @@ struct EncoderTrace {
 // The dump's lines as the user sees them, held against the trace.
 template <class Report> class DumpLines {
 public:
-  DumpLines(Report& report, EncoderTrace& trace) : Out(report), Trace(trace) {}
+  DumpLines(Report& report, EncoderTrace& trace, IdRegister& ids)
+      : Out(report), Trace(trace), Ids(ids) {}
 
   void Feed(std::span<const Unit> units) {
-    for (const Unit unit : units) {
-      Take(unit);
+    const Unit* next = units.data();
+    const Unit* const last = next + units.size();
+    while (next != last) {
+      if (Column >= IdFieldUnits && PendingEmptyLine == 0) {
+        // Inside a text: plain units need no more than to be counted.
+        const Unit* const stop = FindSpecialTextUnit(next, last);
+        if (stop != next) {
+          if (Pairs.HighPending) {
+            Take(*next++); // it is no low surrogate: the pending one stands alone
+            continue;
+          }
+          const auto count = static_cast<std::uint64_t>(stop - next);
+          Column += count;
+          Offset += count;
+          Previous = stop[-1];
+          next = stop;
+          if (next == last) {
+            break;
+          }
+        }
+      }
+      Take(*next++);
     }
   }
 
@@ -129,8 +149,15 @@ private:
       return;
     }
     if (Column > IdFieldUnits && !Ended) {
-      Pairs.Take(unit, Line, Column,
-                 [this](std::uint64_t l, std::uint64_t c, const char* m) { Out.Warning(l, c, m); });
+      if (unit == TextTerminator) {
+        Out.Error(Line, Column,
+                  "a NUL in a text: in the table it ends the entry here, and what follows is read "
+                  "as the next entry's id");
+      } else if (IsSuspectUnit(unit) || Pairs.HighPending) {
+        Pairs.Take(unit, Line, Column, [this](std::uint64_t l, std::uint64_t c, const char* m) {
+          Out.Warning(l, c, m);
+        });
+      }
     }
     Previous = unit;
   }
@@ -185,12 +212,9 @@ private:
                       (length < IdFieldUnits ? ", reading on into the next line" : ""));
       }
     }
-    std::uint64_t& first = FirstLineOf[Id];
-    if (first != 0) {
+    if (const std::uint64_t first = Ids.Use(Id, Line); first != 0) {
       Out.Warning(Line, 1,
                   "id " + IdText(Id) + " is already used on line " + std::to_string(first));
-    } else {
-      first = Line;
     }
   }
 
@@ -225,9 +249,7 @@ private:
   std::uint64_t FirstCrLine = 0;
   std::uint64_t FirstCrColumn = 0;
   SurrogatePairs Pairs;
-  // The first line of every id, 0 while unused: 512 KiB, whatever the size of the dump.
-  std::unique_ptr<std::uint64_t[]> FirstLineOfStore = std::make_unique<std::uint64_t[]>(65536);
-  std::uint64_t* FirstLineOf = FirstLineOfStore.get();
+  IdRegister& Ids;
 };
 
 // Hands the encoder small chunks and shows the lines scanner every unit it has used, once the
@@ -291,8 +313,9 @@ std::string NameMissingByteOrderMark(std::span<const Unit> first);
 } // namespace detail
 
 // Checks a dump, its byte-order mark included. `report` takes Error(line, column, message) and
-// Warning(line, column, message).
-template <class Source, class Report> CheckSummary CheckDumpUnits(Source& source, Report& report) {
+// Warning(line, column, message); `ids` is cleared and then remembers the ids used.
+template <class Source, class Report>
+CheckSummary CheckDumpUnits(Source& source, Report& report, IdRegister& ids) {
   CheckSummary summary;
   const std::span<const Unit> first = source.Peek();
   if (first.empty()) {
@@ -308,7 +331,8 @@ template <class Source, class Report> CheckSummary CheckDumpUnits(Source& source
   source.Advance(1);
   summary.Checked = true;
   detail::EncoderTrace trace;
-  detail::DumpLines<Report> lines(report, trace);
+  ids.Clear();
+  detail::DumpLines<Report> lines(report, trace, ids);
   detail::TappedSource<Source, detail::DumpLines<Report>> tapped(source, lines, trace);
   const EncodeResult encoded = EncodeUnits(tapped, trace);
   const bool stoppedAtEndMarker =

@@ -50,7 +50,8 @@ bool EndsWith(const std::string& name, std::string_view ending) {
 
 } // namespace
 
-bool CheckFile(const std::string& name, DiagnosticPrinter& printer, std::uint64_t& entries) {
+bool CheckFile(const std::string& name, DiagnosticPrinter& printer, IdRegister& ids,
+               std::uint64_t& entries) {
   RecordFile file;
   if (!OpenExisting(file, name)) {
     return false;
@@ -62,7 +63,7 @@ bool CheckFile(const std::string& name, DiagnosticPrinter& printer, std::uint64_
     dump = !first.empty() && first[0] == TextBom;
   }
   const CheckSummary summary =
-      dump ? CheckDumpUnits(source, printer) : CheckTableUnits(source, printer);
+      dump ? CheckDumpUnits(source, printer, ids) : CheckTableUnits(source, printer, ids);
   if (summary.Checked && summary.EndMarker && (summary.UnitsAfterEnd || file.DroppedByte)) {
     printer.Warning(summary.NextLine, 1,
                     "bytes after the end marker: the decoder ignores them, and a round trip "

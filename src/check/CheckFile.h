@@ -1,6 +1,8 @@
 // Checking one file on disk and printing what was found.
 #pragma once
 
+#include "check/Diagnostics.h"
+
 #include <cstdint>
 #include <string>
 
@@ -33,4 +35,5 @@ private:
 // case; otherwise a dump when it starts with FF FE), printing its diagnostics through `printer`,
 // and returns the entries it would hold. Returns false, having printed nothing, when the name
 // leads to no regular file; a file that cannot be read raises its failure.
-bool CheckFile(const std::string& name, DiagnosticPrinter& printer, std::uint64_t& entries);
+bool CheckFile(const std::string& name, DiagnosticPrinter& printer, IdRegister& ids,
+               std::uint64_t& entries);

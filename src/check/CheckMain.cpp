@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <memory>
 #include <new>
 #include <string>
 #include <vector>
@@ -43,11 +44,11 @@ struct Options {
 };
 
 // Checks one file and prints its summary; returns its exit status.
-int CheckOne(const std::string& name, const Options& options) {
+int CheckOne(const std::string& name, const Options& options, IdRegister& ids) {
   DiagnosticPrinter printer(name, options.Quiet);
   std::uint64_t entries = 0;
   try {
-    if (!CheckFile(name, printer, entries)) {
+    if (!CheckFile(name, printer, ids, entries)) {
       ConsoleWriteError("vorlanth_check: " + name + ": no such file\n");
       return Trouble;
     }
@@ -96,8 +97,9 @@ int Run(const std::vector<std::string>& arguments) {
     return Trouble;
   }
   int status = Clean;
+  const auto ids = std::make_unique<IdRegister>();
   for (const std::string& name : options.Files) {
-    status = std::max(status, CheckOne(name, options));
+    status = std::max(status, CheckOne(name, options, *ids));
   }
   return status;
 }

@@ -3,22 +3,23 @@
 
 #include "check/CheckDump.h"
 #include "check/Diagnostics.h"
+#include "convert/FindUnit.h"
 #include "convert/Formats.h"
 
 #include <cstdint>
-#include <memory>
 #include <span>
 #include <string>
 
 // Checks a table. Entries are numbered as the lines they become in the dump, and an entry's
-// columns count its units, the id being column 1. `report` is as for CheckDumpUnits.
-template <class Source, class Report> CheckSummary CheckTableUnits(Source& source, Report& report) {
+// columns count its units, the id being column 1. `report` and `ids` are as for CheckDumpUnits.
+template <class Source, class Report>
+CheckSummary CheckTableUnits(Source& source, Report& report, IdRegister& ids) {
   CheckSummary summary;
   summary.Checked = true;
   const auto warn = [&report](std::uint64_t line, std::uint64_t column, const char* message) {
     report.Warning(line, column, message);
   };
-  const auto firstEntryOf = std::make_unique<std::uint64_t[]>(65536); // 0: id not used yet
+  ids.Clear();
   SurrogatePairs pairs;
   std::uint64_t entry = 0;
   std::uint64_t column = 0; // of the last unit of the current entry; 0 between entries
@@ -26,24 +27,33 @@ template <class Source, class Report> CheckSummary CheckTableUnits(Source& sourc
   for (std::span<const Unit> chunk = source.Peek(); !chunk.empty(); chunk = source.Peek()) {
     std::size_t used = 0;
     for (; used < chunk.size() && !summary.EndMarker; ++used) {
-      const Unit unit = chunk[used];
       if (column == 0) {
+        const Unit unit = chunk[used];
         if (unit == EndMarkerId) {
           summary.EndMarker = true;
           continue;
         }
         ++entry;
         column = 1;
-        std::uint64_t& first = firstEntryOf[unit];
-        if (first != 0) {
+        if (const std::uint64_t first = ids.Use(unit, entry); first != 0) {
           report.Warning(entry, 1,
                          "id " + IdText(unit) + " is already used by entry " +
                              std::to_string(first));
-        } else {
-          first = entry;
         }
         continue;
       }
+      if (!pairs.HighPending) {
+        // Plain text needs no more than to be counted.
+        const Unit* const stop =
+            FindSpecialTextUnit(chunk.data() + used, chunk.data() + chunk.size());
+        const auto plain = static_cast<std::size_t>(stop - (chunk.data() + used));
+        column += plain;
+        used += plain;
+        if (used == chunk.size()) {
+          break;
+        }
+      }
+      const Unit unit = chunk[used];
       ++column;
       if (unit == TextTerminator) {
         pairs.End(warn);

@@ -3,7 +3,9 @@
 
 #include "io/Unit.h"
 
+#include <bitset>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 
@@ -55,4 +57,25 @@ struct SurrogatePairs {
     }
     HighPending = false;
   }
+};
+
+// The first line (or entry) of every id used so far in a file. Allocated once and reused for every
+// file of a run: a bitset tells which ids are used, so the 512 KiB of first lines is never cleared.
+class IdRegister {
+public:
+  void Clear() { Used.reset(); }
+
+  // 0 when `id` is new, which it is remembered at `line` from then on; otherwise its first line.
+  std::uint64_t Use(Unit id, std::uint64_t line) {
+    if (Used.test(id)) {
+      return First[id];
+    }
+    Used.set(id);
+    First[id] = line;
+    return 0;
+  }
+
+private:
+  std::bitset<65536> Used;
+  std::unique_ptr<std::uint64_t[]> First = std::make_unique_for_overwrite<std::uint64_t[]>(65536);
 };

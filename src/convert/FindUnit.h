@@ -46,3 +46,34 @@ inline const Unit* FindUnit(const Unit* first, const Unit* last, Unit value) {
   }
   return first;
 }
+
+// Whether a text unit needs a closer look when a text is checked: a NUL or an LF (which end or
+// split an entry), or a surrogate, U+FFFE or U+FFFF (all at or above U+D800).
+inline bool IsSpecialTextUnit(Unit unit) {
+  return unit == 0x0000 || unit == 0x000A || unit >= 0xD800;
+}
+
+// The first special text unit in [first, last), or `last`: the checkers skip plain text with it.
+inline const Unit* FindSpecialTextUnit(const Unit* first, const Unit* last) {
+#if defined(__SSE2__)
+  const __m128i lineEnd = _mm_set1_epi16(0x000A);
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i belowSurrogates = _mm_set1_epi16(static_cast<short>(0xD7FF));
+  while (last - first >= 8) {
+    const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(first));
+    const __m128i plain = _mm_cmpeq_epi16(_mm_subs_epu16(units, belowSurrogates), zero);
+    const __m128i ends =
+        _mm_or_si128(_mm_cmpeq_epi16(units, zero), _mm_cmpeq_epi16(units, lineEnd));
+    const auto mask = static_cast<unsigned>(_mm_movemask_epi8(ends)) |
+                      (~static_cast<unsigned>(_mm_movemask_epi8(plain)) & 0xFFFFU);
+    if (mask != 0) {
+      return first + std::countr_zero(mask) / 2;
+    }
+    first += 8;
+  }
+#endif
+  while (first != last && !IsSpecialTextUnit(*first)) {
+    ++first;
+  }
+  return first;
+}

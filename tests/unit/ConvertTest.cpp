@@ -173,6 +173,21 @@ TEST(Conversions, LongRunsCrossTheVectorScan) {
   }
 }
 
+TEST(FindSpecialTextUnit, EveryLaneAndEveryKind) {
+  // Each kind of special unit, and the plain units just below and between them, at every offset.
+  for (const Unit special :
+       {Unit{0x0000}, Unit{0x000A}, Unit{0xD800}, Unit{0xDFFF}, Unit{0xFFFF}}) {
+    for (std::size_t at = 0; at < 40; ++at) {
+      Units text(40, Unit{0xD7FF});
+      text[1] = 0x000B;
+      text[2] = 0x0009;
+      text[at] = special;
+      const Unit* found = FindSpecialTextUnit(text.data(), text.data() + text.size());
+      ASSERT_EQ(found - text.data(), static_cast<long>(at)) << "unit " << special;
+    }
+  }
+}
+
 TEST(Conversions, WellFormedTablesRoundTrip) {
   std::mt19937 random(7);
   for (int round = 0; round < 200; ++round) {

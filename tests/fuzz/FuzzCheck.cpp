@@ -1,0 +1,108 @@
+// The checker's promise: a file it finds nothing in comes back through a round trip exactly (a
+// dump's lower-case id digits come back upper-case), and a file with no error differs after a
+// round trip only in what a warning named.
+#include "MemoryUnits.h"
+#include "check/CheckDump.h"
+#include "check/CheckTable.h"
+#include "convert/DecodeUnits.h"
+#include "convert/EncodeUnits.h"
+
+#include <cctype>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+void Check(bool condition) {
+  if (!condition) {
+    std::abort();
+  }
+}
+
+struct Counts {
+  int Errors = 0;
+  int Warnings = 0;
+  void Error(std::uint64_t /*line*/, std::uint64_t /*column*/, const std::string& /*message*/) {
+    ++Errors;
+  }
+  void Warning(std::uint64_t /*line*/, std::uint64_t /*column*/, const std::string& /*message*/) {
+    ++Warnings;
+  }
+};
+
+UnitVector Decoded(const UnitVector& table) {
+  MemorySource source{table};
+  MemorySink sink;
+  DecodeUnits(source, sink);
+  return sink.Output;
+}
+
+UnitVector Encoded(const UnitVector& dump) {
+  MemorySource source{dump};
+  MemorySink sink;
+  EncodeUnits(source, sink);
+  return sink.Output;
+}
+
+// What a dump without errors comes back as: id digits in upper case, and nothing from an FFFF
+// line on (a warning names it).
+UnitVector Normalized(const UnitVector& dump) {
+  UnitVector result;
+  std::size_t start = 0;
+  while (start < dump.size()) {
+    std::size_t end = start;
+    while (end < dump.size() && dump[end] != LineEnd) {
+      ++end;
+    }
+    if (end - start >= IdFieldUnits && IdFieldValue(dump.data() + start) == EndMarkerId) {
+      break;
+    }
+    for (std::size_t i = start; i <= end && i < dump.size(); ++i) {
+      const Unit unit = dump[i];
+      result.push_back(i < start + 4 && unit < 0x80
+                           ? static_cast<Unit>(std::toupper(static_cast<unsigned char>(unit)))
+                           : unit);
+    }
+    start = end + 1;
+  }
+  return result;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  std::size_t chunk = 1;
+  UnitVector units = FuzzUnits(data, size, chunk);
+  const bool loneByte = size > 1 && (size - 1) % 2 != 0;
+  static IdRegister ids; // one for every input, as a run has one for every file
+
+  // As a table.
+  {
+    MemorySource source{units, chunk};
+    Counts found;
+    const CheckSummary summary = CheckTableUnits(source, found, ids);
+    const bool warnedAfterEnd = summary.EndMarker && (summary.UnitsAfterEnd || loneByte);
+    found.Warnings += loneByte || warnedAfterEnd ? 1 : 0;
+    if (found.Errors == 0) {
+      const UnitVector back = Encoded(Decoded(units));
+      const UnitVector upToEnd(units.begin(), units.begin() + static_cast<long>(back.size()));
+      Check(back.size() <= units.size() && back == upToEnd);
+      Check(found.Warnings != 0 || back == units);
+    }
+  }
+
+  // As a dump: the same units after a byte-order mark.
+  units.insert(units.begin(), TextBom);
+  MemorySource source{units, chunk};
+  Counts found;
+  const CheckSummary summary = CheckDumpUnits(source, found, ids);
+  found.Warnings += loneByte ? 1 : 0;
+  if (found.Errors == 0) {
+    Check(summary.Checked);
+    const UnitVector dump(units.begin() + 1, units.end());
+    const UnitVector back = Decoded(Encoded(dump));
+    Check(back == Normalized(dump));
+    Check(found.Warnings != 0 || back.size() == dump.size());
+  }
+  return 0;
+}
