@@ -23,7 +23,8 @@ void ShowUsage() {
 int RunMain(const std::vector<std::string>& arguments) {
   ConsoleWriteLine("");
   ConsoleWriteLine("Vorlanth .lang <-> .txt converter.");
-  ConsoleWriteLine("Free software under the MIT licence, with no warranty.");
+  ConsoleWriteLine("vorlanth_lang " VORLANTH_VERSION
+                   ", free software under the MIT licence, with no warranty.");
   RecordFile input;
   if (arguments.size() < 2 || !OpenExisting(input, arguments[1])) {
     ShowUsage();

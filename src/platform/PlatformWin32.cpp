@@ -2,6 +2,8 @@
 // system's wide functions, so a name outside the system's code page still opens.
 #include "platform/Platform.h"
 
+#include "platform/ExtendedPath.h"
+
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
@@ -10,6 +12,7 @@
 #include <algorithm>
 #include <bit>
 #include <climits>
+#include <cstring>
 
 namespace {
 
@@ -44,6 +47,25 @@ std::wstring Widen(const std::string& text) {
   std::wstring result(static_cast<std::size_t>(wide), L'\0');
   MultiByteToWideChar(CP_UTF8, 0, text.data(), length, result.data(), wide);
   return result;
+}
+
+// A path as the wide functions take it: UTF-16, and, when it is longer than the classic limit,
+// made full and extended (\\?\...), so that deep mod folders open too. The program declares
+// itself long-path aware in its manifest as well, for systems that allow that.
+std::wstring SystemPath(const std::string& path) {
+  const std::wstring wide = Widen(path);
+  const DWORD length = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+  if (length == 0) {
+    return wide; // let the call that uses it fail with the system's own reason
+  }
+  std::wstring full(length, L'\0');
+  const DWORD written = GetFullPathNameW(wide.c_str(), length, full.data(), nullptr);
+  if (written == 0 || written >= length) {
+    return wide;
+  }
+  full.resize(written);
+  // Within the limit the path goes to the system as it was given.
+  return full.size() <= ClassicPathLimit ? wide : ExtendedPath(full);
 }
 
 std::string Narrow(const wchar_t* text) {
@@ -107,7 +129,7 @@ std::string PlatformProgramFileName(const char* /*argv0*/) {
 }
 
 bool PlatformIsExistingFile(const std::string& path) {
-  const std::wstring wide = Widen(path);
+  const std::wstring wide = SystemPath(path);
   const DWORD attributes = GetFileAttributesW(wide.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
     return false;
@@ -132,7 +154,7 @@ bool PlatformIsExistingFile(const std::string& path) {
 }
 
 FileHandle PlatformOpenRead(const std::string& path) {
-  return FromHandle(CreateFileW(Widen(path).c_str(), GENERIC_READ,
+  return FromHandle(CreateFileW(SystemPath(path).c_str(), GENERIC_READ,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
 }
@@ -157,7 +179,7 @@ bool PlatformIsRegularFile(FileHandle handle, bool& regular) {
 
 FileHandle PlatformOpenWrite(const std::string& path) {
   // Attributes are read for the same-file check; the data is never read.
-  HANDLE handle = CreateFileW(Widen(path).c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES,
+  HANDLE handle = CreateFileW(SystemPath(path).c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES,
                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
   // A pipe is refused: where its other end is not another program's (a Unix FIFO under Wine, for
@@ -192,6 +214,17 @@ bool PlatformSameFile(FileHandle first, FileHandle second, bool& same) {
   if (GetFileType(AsHandle(first)) != FILE_TYPE_DISK ||
       GetFileType(AsHandle(second)) != FILE_TYPE_DISK) {
     same = false;
+    return true;
+  }
+  // The 128-bit file id where the system has one (ReFS needs all of it); the 64-bit file index
+  // otherwise. Both handles are compared the same way, so neither two files are taken for one nor
+  // one file for two.
+  FILE_ID_INFO firstId{};
+  FILE_ID_INFO secondId{};
+  if (GetFileInformationByHandleEx(AsHandle(first), FileIdInfo, &firstId, sizeof firstId) != 0 &&
+      GetFileInformationByHandleEx(AsHandle(second), FileIdInfo, &secondId, sizeof secondId) != 0) {
+    same = firstId.VolumeSerialNumber == secondId.VolumeSerialNumber &&
+           std::memcmp(&firstId.FileId, &secondId.FileId, sizeof firstId.FileId) == 0;
     return true;
   }
   BY_HANDLE_FILE_INFORMATION a{};

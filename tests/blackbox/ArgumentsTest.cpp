@@ -3,6 +3,10 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+
 namespace {
 
 const std::string Table = Bytes(Units{0x0001, 'H', 'i', 0, 0xFFFF});
@@ -133,6 +137,57 @@ TEST_F(Arguments, DriveRelativePath) {
   const RunResult r = Run({"d", "Z:menu.lang"});
   EXPECT_EQ(r.Status, 0) << r.Out << r.Err;
   EXPECT_EQ(ReadFile(windows ? "menu.txt" : "Z:menu.txt"), Dump);
+}
+
+// The Windows package: the drop helper beside the program, and the version the .exe declares.
+class WindowsPackage : public BlackBox {
+protected:
+  void SetUp() override {
+    BlackBox::SetUp();
+    if (!ProgramRunsOnWindows()) {
+      GTEST_SKIP() << "the drop helper and the version resource belong to the Windows package";
+    }
+  }
+  // The folder of the unpacked package, and the Wine command line without the program.
+  static std::string Folder() {
+    const std::string& exe = ProgramCommand().back();
+    return exe.substr(0, exe.find_last_of('/') + 1);
+  }
+};
+
+TEST_F(WindowsPackage, FilesDroppedOntoTheHelper) {
+  WriteFile("menu.lang", Table);
+  WriteFile("my dump.txt", Dump);
+  WriteFile("notes.dat", "x");
+  std::string helper = "Z:" + Folder() + "vorlanth_drop.cmd";
+  std::replace(helper.begin(), helper.end(), '/', '\\');
+  RunOptions options;
+  options.Command.assign(ProgramCommand().begin(), ProgramCommand().end() - 1);
+  options.Command.insert(options.Command.end(), {"cmd", "/c", helper});
+  const RunResult r = Run({"menu.lang", "my dump.txt", "notes.dat"}, options);
+  EXPECT_EQ(r.Status, 0) << r.Out << r.Err;
+  EXPECT_EQ(ReadFile("menu.txt"), Dump);
+  EXPECT_EQ(ReadFile("my dump.lang"), Table);
+  EXPECT_NE(r.Out.find("notes.dat: skipped"), std::string::npos) << r.Out;
+  EXPECT_FALSE(Exists("notes.lang") || Exists("notes.txt"));
+}
+
+TEST_F(WindowsPackage, VersionResourceAndManifest) {
+  for (const char* program : {"vorlanth_lang.exe", "vorlanth_check.exe"}) {
+    std::ifstream file(Folder() + program, std::ios::binary);
+    const std::string exe((std::istreambuf_iterator<char>(file)), {});
+    // In the StringFileInfo block each value follows its key and the padding to 4 bytes.
+    const std::string key = Bytes(u"ProductVersion") + std::string(2, '\0');
+    std::size_t at = exe.find(key);
+    ASSERT_NE(at, std::string::npos) << program << ": no version resource";
+    at += key.size();
+    at += (4 - at % 4) % 4;
+    const std::string value =
+        Bytes(std::u16string(VORLANTH_VERSION, VORLANTH_VERSION + sizeof VORLANTH_VERSION - 1));
+    EXPECT_EQ(exe.substr(at, value.size() + 2), value + std::string(2, '\0')) << program;
+    EXPECT_NE(exe.find("<ws2:longPathAware>true</ws2:longPathAware>"), std::string::npos)
+        << program;
+  }
 }
 
 } // namespace

@@ -19,8 +19,8 @@
 #include <sstream>
 
 const std::string Banner =
-    "\r\nVorlanth .lang <-> .txt converter.\r\nFree software under the MIT licence, with no "
-    "warranty.\r\n";
+    "\r\nVorlanth .lang <-> .txt converter.\r\nvorlanth_lang " VORLANTH_VERSION
+    ", free software under the MIT licence, with no warranty.\r\n";
 const std::string Usage =
     "Usage:\r\n   vorlanth_lang.exe e some.txt\r\n   vorlanth_lang.exe d some.lang\r\n";
 
