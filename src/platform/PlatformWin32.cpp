@@ -53,7 +53,7 @@ std::wstring Widen(const std::string& text) {
 // made full and extended (\\?\...), so that deep mod folders open too. The program declares
 // itself long-path aware in its manifest as well, for systems that allow that.
 std::wstring SystemPath(const std::string& path) {
-  const std::wstring wide = Widen(path);
+  std::wstring wide = Widen(path);
   const DWORD length = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
   if (length == 0) {
     return wide; // let the call that uses it fail with the system's own reason
