@@ -154,9 +154,7 @@ private:
                   "a NUL in a text: in the table it ends the entry here, and what follows is read "
                   "as the next entry's id");
       } else if (IsSuspectUnit(unit) || Pairs.HighPending) {
-        Pairs.Take(unit, Line, Column, [this](std::uint64_t l, std::uint64_t c, const char* m) {
-          Out.Warning(l, c, m);
-        });
+        Pairs.Take(unit, Line, Column, Out);
       }
     }
     Previous = unit;
@@ -178,7 +176,7 @@ private:
   }
 
   void EndLine(bool withLf) {
-    Pairs.End([this](std::uint64_t l, std::uint64_t c, const char* m) { Out.Warning(l, c, m); });
+    Pairs.End(Out);
     const std::uint64_t length = Column - (withLf ? 1 : 0);
     if (Aligned && !Ended) {
       if (Id == EndMarkerId) {
@@ -200,8 +198,7 @@ private:
     } else {
       bool wellFormed = length >= IdFieldUnits && Head[4] == IdFieldEnd;
       for (std::size_t i = 0; i < 4 && wellFormed; ++i) {
-        wellFormed =
-            HexDigitValue(static_cast<char>(Head[i] < 0x80 ? Head[i] : '?')) != NotAHexDigit;
+        wellFormed = IdFieldDigit(Head[i]) != NotAHexDigit;
       }
       if (!wellFormed) {
         const std::size_t shown = Column < IdFieldUnits ? Column : IdFieldUnits;

@@ -16,9 +16,6 @@ template <class Source, class Report>
 CheckSummary CheckTableUnits(Source& source, Report& report, IdRegister& ids) {
   CheckSummary summary;
   summary.Checked = true;
-  const auto warn = [&report](std::uint64_t line, std::uint64_t column, const char* message) {
-    report.Warning(line, column, message);
-  };
   ids.Clear();
   SurrogatePairs pairs;
   std::uint64_t entry = 0;
@@ -56,7 +53,7 @@ CheckSummary CheckTableUnits(Source& source, Report& report, IdRegister& ids) {
       const Unit unit = chunk[used];
       ++column;
       if (unit == TextTerminator) {
-        pairs.End(warn);
+        pairs.End(report);
         ended = column;
         column = 0;
       } else if (unit == LineEnd) {
@@ -64,7 +61,7 @@ CheckSummary CheckTableUnits(Source& source, Report& report, IdRegister& ids) {
                      "the text holds an LF: the dump splits the entry here, and encoding it "
                      "gives a different table");
       } else if (IsSuspectUnit(unit) || pairs.HighPending) {
-        pairs.Take(unit, entry, column, warn);
+        pairs.Take(unit, entry, column, report);
       }
     }
     source.Advance(used);
@@ -74,7 +71,7 @@ CheckSummary CheckTableUnits(Source& source, Report& report, IdRegister& ids) {
     }
   }
   if (!summary.EndMarker) {
-    pairs.End(warn);
+    pairs.End(report);
     report.Error(entry == 0 ? 1 : entry, entry == 0 ? 1 : (column == 0 ? ended : column) + 1,
                  column == 0 ? "no end marker: the table ends after this entry without FFFF"
                              : "no end marker: the table ends inside this entry");

@@ -27,12 +27,12 @@ struct SurrogatePairs {
   std::uint64_t HighLine = 0;
   std::uint64_t HighColumn = 0;
 
-  // `warn(line, column, message)` for every lone surrogate, U+FFFE or U+FFFF.
-  template <class Warn>
-  void Take(Unit unit, std::uint64_t line, std::uint64_t column, Warn&& warn) {
+  // Warns `report` (Warning(line, column, message)) of every lone surrogate, U+FFFE or U+FFFF.
+  template <class Report>
+  void Take(Unit unit, std::uint64_t line, std::uint64_t column, Report& report) {
     const bool low = unit >= 0xDC00 && unit <= 0xDFFF;
     if (HighPending && !low) {
-      warn(HighLine, HighColumn, "a lone surrogate in a text");
+      report.Warning(HighLine, HighColumn, "a lone surrogate in a text");
     }
     const bool pairsUp = HighPending && low;
     HighPending = false;
@@ -44,16 +44,16 @@ struct SurrogatePairs {
       HighLine = line;
       HighColumn = column;
     } else if (low) {
-      warn(line, column, "a lone surrogate in a text");
+      report.Warning(line, column, "a lone surrogate in a text");
     } else if (unit >= 0xFFFE) {
-      warn(line, column, unit == 0xFFFE ? "U+FFFE in a text" : "U+FFFF in a text");
+      report.Warning(line, column, unit == 0xFFFE ? "U+FFFE in a text" : "U+FFFF in a text");
     }
   }
 
   // The end of the text: a high surrogate still waiting stands alone.
-  template <class Warn> void End(Warn&& warn) {
+  template <class Report> void End(Report& report) {
     if (HighPending) {
-      warn(HighLine, HighColumn, "a lone surrogate in a text");
+      report.Warning(HighLine, HighColumn, "a lone surrogate in a text");
     }
     HighPending = false;
   }

@@ -21,20 +21,22 @@ struct AsciiHexDigits {
 };
 inline constexpr AsciiHexDigits AsciiDigits;
 
-inline unsigned DigitOf(Unit unit) {
-  return unit < 0x80 ? AsciiDigits.Values[unit] : NotAHexDigit;
-}
-
 } // namespace detail
+
+// The digit value of one unit of an id field, or NotAHexDigit; the encoder and the checker both
+// read id fields with it.
+inline unsigned IdFieldDigit(Unit unit) {
+  return unit < 0x80 ? detail::AsciiDigits.Values[unit] : NotAHexDigit;
+}
 
 // The id of a line from its fixed 5-unit field: only hexadecimal digits count, and a unit outside
 // ASCII is never one, whatever the system's character set, so a dump means the same everywhere.
 inline Unit IdFieldValue(const Unit* field) {
   // Nearly every field is four digits and "=": read those without the general loop.
-  const unsigned d0 = detail::DigitOf(field[0]);
-  const unsigned d1 = detail::DigitOf(field[1]);
-  const unsigned d2 = detail::DigitOf(field[2]);
-  const unsigned d3 = detail::DigitOf(field[3]);
+  const unsigned d0 = IdFieldDigit(field[0]);
+  const unsigned d1 = IdFieldDigit(field[1]);
+  const unsigned d2 = IdFieldDigit(field[2]);
+  const unsigned d3 = IdFieldDigit(field[3]);
   if ((d0 | d1 | d2 | d3) < 16 && field[4] == IdFieldEnd) {
     return static_cast<Unit>(d0 << 12 | d1 << 8 | d2 << 4 | d3);
   }

@@ -51,6 +51,21 @@ bool IsOutput(const RecordFile& file) {
   return file.WriteCapacity != 0;
 }
 
+// The checks before reading or writing: the file is open, and open the right way round.
+void RequireInput(const RecordFile& file) {
+  RequireOpen(file);
+  if (IsOutput(file)) {
+    RaiseInOutError(NotOpenForInput);
+  }
+}
+
+void RequireOutput(const RecordFile& file) {
+  RequireOpen(file);
+  if (!IsOutput(file)) {
+    RaiseInOutError(NotOpenForOutput);
+  }
+}
+
 // Writes units straight to the file. After a failure nothing more is tried on it.
 void WriteThrough(RecordFile& file, const Unit* units, std::size_t count) {
   const std::size_t bytes = count * sizeof(Unit);
@@ -135,10 +150,7 @@ std::span<const Unit> PeekRecords(RecordFile& file) {
   if (file.ReadStart < file.ReadEnd) {
     return {file.Buffer.get() + file.ReadStart, file.ReadEnd - file.ReadStart};
   }
-  RequireOpen(file);
-  if (IsOutput(file)) {
-    RaiseInOutError(NotOpenForInput);
-  }
+  RequireInput(file);
   auto* bytes = reinterpret_cast<unsigned char*>(file.Buffer.get());
   std::size_t carried = 0;
   if (file.OddByte) {
@@ -184,10 +196,7 @@ void ReadRecords(RecordFile& file, Unit* units, std::size_t count) {
 }
 
 void WriteRecordsSlow(RecordFile& file, const Unit* units, std::size_t count) {
-  RequireOpen(file);
-  if (!IsOutput(file)) {
-    RaiseInOutError(NotOpenForOutput);
-  }
+  RequireOutput(file);
   WritePending(file);
   if (count < file.WriteCapacity) {
     std::memcpy(file.Buffer.get(), units, count * sizeof(Unit));
@@ -198,10 +207,7 @@ void WriteRecordsSlow(RecordFile& file, const Unit* units, std::size_t count) {
 }
 
 void FlushRecords(RecordFile& file) {
-  RequireOpen(file);
-  if (!IsOutput(file)) {
-    RaiseInOutError(NotOpenForOutput);
-  }
+  RequireOutput(file);
   WritePending(file);
 }
 

@@ -13,6 +13,7 @@
 #include <bit>
 #include <climits>
 #include <cstring>
+#include <string_view>
 
 namespace {
 
@@ -38,14 +39,18 @@ FileHandle FromHandle(HANDLE handle) {
   return std::bit_cast<FileHandle>(handle);
 }
 
-std::wstring Widen(const std::string& text) {
+// 8-bit text in a code page (UTF-8 unless said otherwise) as UTF-16; empty if it cannot be read.
+std::wstring Widen(std::string_view text, UINT codePage = CP_UTF8) {
   if (text.empty()) {
     return {};
   }
   const int length = static_cast<int>(text.size());
-  const int wide = MultiByteToWideChar(CP_UTF8, 0, text.data(), length, nullptr, 0);
+  const int wide = MultiByteToWideChar(codePage, 0, text.data(), length, nullptr, 0);
   std::wstring result(static_cast<std::size_t>(wide), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), length, result.data(), wide);
+  if (wide == 0 ||
+      MultiByteToWideChar(codePage, 0, text.data(), length, result.data(), wide) == 0) {
+    return {};
+  }
   return result;
 }
 
@@ -68,14 +73,19 @@ std::wstring SystemPath(const std::string& path) {
   return full.size() <= ClassicPathLimit ? wide : ExtendedPath(full);
 }
 
-std::string Narrow(const wchar_t* text) {
-  const int bytes = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-  if (bytes <= 1) {
+// UTF-16 text in a code page (UTF-8 unless said otherwise); empty if it cannot be written so.
+std::string Narrow(std::wstring_view text, UINT codePage = CP_UTF8) {
+  if (text.empty()) {
     return {};
   }
+  const int length = static_cast<int>(text.size());
+  const int bytes =
+      WideCharToMultiByte(codePage, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
   std::string result(static_cast<std::size_t>(bytes), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text, -1, result.data(), bytes, nullptr, nullptr);
-  result.pop_back(); // the terminator
+  if (bytes == 0 || WideCharToMultiByte(codePage, 0, text.data(), length, result.data(), bytes,
+                                        nullptr, nullptr) == 0) {
+    return {};
+  }
   return result;
 }
 
@@ -284,23 +294,8 @@ std::string PlatformToOem(const std::string& text) {
   // The report's 8-bit text is in the system's ANSI code page (its module name comes from
   // GetModuleFileNameA). Converted through UTF-16 with kernel32 alone: the program then never
   // loads user32, which would tie its start to the window station and the desktop.
-  if (text.empty()) {
-    return text;
-  }
-  const int length = static_cast<int>(text.size());
-  const int units = MultiByteToWideChar(CP_ACP, 0, text.data(), length, nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(units), L'\0');
-  if (units == 0 || MultiByteToWideChar(CP_ACP, 0, text.data(), length, wide.data(), units) == 0) {
-    return text;
-  }
-  const int bytes =
-      WideCharToMultiByte(CP_OEMCP, 0, wide.data(), units, nullptr, 0, nullptr, nullptr);
-  std::string oem(static_cast<std::size_t>(bytes), '\0');
-  if (bytes == 0 || WideCharToMultiByte(CP_OEMCP, 0, wide.data(), units, oem.data(), bytes, nullptr,
-                                        nullptr) == 0) {
-    return text;
-  }
-  return oem;
+  std::string oem = Narrow(Widen(text, CP_ACP), CP_OEMCP);
+  return oem.empty() ? text : oem;
 }
 
 std::vector<std::string> PlatformExpandArgument(const std::string& argument) {
