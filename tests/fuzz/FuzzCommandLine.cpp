@@ -1,8 +1,8 @@
 // Splitting a command line: no argument is empty or holds a quote, and every character that is
 // neither a quote nor a separator outside quotes reaches an argument, in order.
+#include "Promise.h"
 #include "console/CommandLine.h"
 
-#include <cstdlib>
 #include <string>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -20,13 +20,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   std::string joined;
   for (const std::string& argument : arguments) {
-    if (argument.empty() || argument.find('"') != std::string::npos) {
-      std::abort();
-    }
+    Promise(!argument.empty() && argument.find('"') == std::string::npos);
     joined += argument;
   }
-  if (joined != kept) {
-    std::abort();
-  }
+  Promise(joined == kept);
   return 0;
 }

@@ -1,18 +1,11 @@
 // The decoder over arbitrary bytes: it agrees with the unit-at-a-time reference wherever chunks
 // end, counts one id field per entry, and a well-formed table comes back through the encoder.
 #include "MemoryUnits.h"
+#include "Promise.h"
 #include "convert/DecodeUnits.h"
 #include "convert/EncodeUnits.h"
 
-#include <cstdlib>
-
 namespace {
-
-void Check(bool condition) {
-  if (!condition) {
-    std::abort();
-  }
-}
 
 // Every entry terminated, the end marker present, no LF in any text: such a table survives a
 // round trip byte for byte up to its end marker.
@@ -43,8 +36,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   MemorySink sink;
   const std::uint64_t entries = DecodeUnits(source, sink);
   const ReferenceResult reference = ReferenceDecode(input);
-  Check(sink.Output == reference.Output);
-  Check(entries == reference.Count);
+  Promise(sink.Output == reference.Output);
+  Promise(entries == reference.Count);
 
   std::size_t endMarker = 0;
   if (WellFormed(input, endMarker)) {
@@ -52,7 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     MemorySink table;
     EncodeUnits(dump, table);
     const UnitVector expected(input.begin(), input.begin() + static_cast<long>(endMarker) + 1);
-    Check(table.Output == expected);
+    Promise(table.Output == expected);
   }
   return 0;
 }

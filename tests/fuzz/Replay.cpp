@@ -17,6 +17,8 @@ int main(int argc, char** argv) {
     for (const auto& entry : std::filesystem::directory_iterator(argv[i])) {
       std::ifstream file(entry.path(), std::ios::binary);
       const std::string bytes((std::istreambuf_iterator<char>(file)), {});
+      std::printf("%s\n", entry.path().string().c_str()); // names the input if the target aborts
+      std::fflush(stdout);
       LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
       ++replayed;
     }
