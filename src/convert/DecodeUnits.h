@@ -30,9 +30,10 @@ inline std::array<Unit, IdFieldUnits> IdField(Unit id) {
   return {high[0], high[1], low[0], low[1], IdFieldEnd};
 }
 
-// Converts entries until the end marker or the end of the input; returns the number of entries.
-// An entry cut short by the end of the input still counts, its line without an LF.
-template <class Source, class Sink> std::uint64_t DecodeUnits(Source& source, Sink& sink) {
+namespace detail {
+
+template <UnitFinder Find, class Source, class Sink>
+std::uint64_t DecodeUnitsWith(Source& source, Sink& sink) {
   std::uint64_t entries = 0;
   bool inText = false;
   for (;;) {
@@ -55,7 +56,7 @@ template <class Source, class Sink> std::uint64_t DecodeUnits(Source& source, Si
         inText = true;
         continue;
       }
-      const Unit* const stop = FindUnit(next, last, TextTerminator);
+      const Unit* const stop = Find(next, last, TextTerminator);
       sink.Put(next, static_cast<std::size_t>(stop - next));
       if (stop == last) {
         break;
@@ -66,4 +67,13 @@ template <class Source, class Sink> std::uint64_t DecodeUnits(Source& source, Si
     }
     source.Advance(chunk.size());
   }
+}
+
+} // namespace detail
+
+// Converts entries until the end marker or the end of the input; returns the number of entries.
+// An entry cut short by the end of the input still counts, its line without an LF.
+template <class Source, class Sink> std::uint64_t DecodeUnits(Source& source, Sink& sink) {
+  return WideScanAvailable() ? detail::DecodeUnitsWith<FindUnitWide>(source, sink)
+                             : detail::DecodeUnitsWith<FindUnit>(source, sink);
 }

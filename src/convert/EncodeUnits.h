@@ -32,13 +32,17 @@ inline unsigned IdFieldDigit(Unit unit) {
 // The id of a line from its fixed 5-unit field: only hexadecimal digits count, and a unit outside
 // ASCII is never one, whatever the system's character set, so a dump means the same everywhere.
 inline Unit IdFieldValue(const Unit* field) {
-  // Nearly every field is four digits and "=": read those without the general loop.
-  const unsigned d0 = IdFieldDigit(field[0]);
-  const unsigned d1 = IdFieldDigit(field[1]);
-  const unsigned d2 = IdFieldDigit(field[2]);
-  const unsigned d3 = IdFieldDigit(field[3]);
-  if ((d0 | d1 | d2 | d3) < 16 && field[4] == IdFieldEnd) {
-    return static_cast<Unit>(d0 << 12 | d1 << 8 | d2 << 4 | d3);
+  // Nearly every field is four digits and "=": read those without the general loop, with one
+  // test for all four units being ASCII instead of one each.
+  if ((field[0] | field[1] | field[2] | field[3]) < 0x80 && field[4] == IdFieldEnd) {
+    const auto& values = detail::AsciiDigits.Values;
+    const unsigned d0 = values[field[0]];
+    const unsigned d1 = values[field[1]];
+    const unsigned d2 = values[field[2]];
+    const unsigned d3 = values[field[3]];
+    if ((d0 | d1 | d2 | d3) < 16) {
+      return static_cast<Unit>(d0 << 12 | d1 << 8 | d2 << 4 | d3);
+    }
   }
   char text[IdFieldUnits];
   for (std::size_t i = 0; i < IdFieldUnits; ++i) {
@@ -53,9 +57,10 @@ struct EncodeResult {
   bool IdFieldCutShort = false;
 };
 
-// Converts lines until an FFFF id or the end of the input, then writes the end marker. Text after
-// the last LF that is too short for an id field is not converted: the result says so.
-template <class Source, class Sink> EncodeResult EncodeUnits(Source& source, Sink& sink) {
+namespace detail {
+
+template <UnitFinder Find, class Source, class Sink>
+EncodeResult EncodeUnitsWith(Source& source, Sink& sink) {
   std::uint64_t lines = 0;
   bool inText = false;
   std::array<Unit, IdFieldUnits> field{};
@@ -94,7 +99,7 @@ template <class Source, class Sink> EncodeResult EncodeUnits(Source& source, Sin
         inText = true;
         continue;
       }
-      const Unit* const stop = FindUnit(next, last, LineEnd);
+      const Unit* const stop = Find(next, last, LineEnd);
       sink.Put(next, static_cast<std::size_t>(stop - next));
       if (stop == last) {
         break;
@@ -110,4 +115,13 @@ template <class Source, class Sink> EncodeResult EncodeUnits(Source& source, Sin
   }
   sink.PutUnit(EndMarkerId);
   return {lines, false};
+}
+
+} // namespace detail
+
+// Converts lines until an FFFF id or the end of the input, then writes the end marker. Text after
+// the last LF that is too short for an id field is not converted: the result says so.
+template <class Source, class Sink> EncodeResult EncodeUnits(Source& source, Sink& sink) {
+  return WideScanAvailable() ? detail::EncodeUnitsWith<FindUnitWide>(source, sink)
+                             : detail::EncodeUnitsWith<FindUnit>(source, sink);
 }

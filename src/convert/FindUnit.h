@@ -47,6 +47,15 @@ inline const Unit* FindUnit(const Unit* first, const Unit* last, Unit value) {
   return first;
 }
 
+// FindUnit with 256-bit vectors, 64 units a step. It is built for processors with AVX2 whatever
+// the rest of the program is built for, so that one static build runs everywhere and still uses
+// them where they are: call it only when WideScanAvailable() says so.
+const Unit* FindUnitWide(const Unit* first, const Unit* last, Unit value);
+bool WideScanAvailable();
+
+// Either search; the conversions are built once for each and pick one per run.
+using UnitFinder = const Unit* (*)(const Unit* first, const Unit* last, Unit value);
+
 // Whether a text unit needs a closer look when a text is checked: a NUL or an LF (which end or
 // split an entry), or a surrogate, U+FFFE or U+FFFF (all at or above U+D800).
 inline bool IsSpecialTextUnit(Unit unit) {

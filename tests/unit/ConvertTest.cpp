@@ -173,6 +173,41 @@ TEST(Conversions, LongRunsCrossTheVectorScan) {
   }
 }
 
+TEST(FindUnit, FirstMatchAtEveryOffsetForEachScan) {
+  struct Scan {
+    const char* Name;
+    UnitFinder Find;
+    bool Runs;
+  };
+  const Scan scans[] = {{"narrow", FindUnit, true}, {"wide", FindUnitWide, WideScanAvailable()}};
+  for (const Scan& scan : scans) {
+    if (!scan.Runs) {
+      GTEST_LOG_(INFO) << "the " << scan.Name << " scan is not tried: this processor lacks AVX2";
+      continue;
+    }
+    // Lengths across the 64-, 16- and 8-unit steps and their tails; a second match after the
+    // first (the first must win, also when it lies in a later vector than the second's lane), and
+    // units that differ from the one sought in either byte only.
+    for (const std::size_t length : {0, 1, 7, 8, 15, 16, 17, 63, 64, 65, 130}) {
+      for (std::size_t at = 0; at <= length; ++at) {
+        Units text(length, Unit{0x0B0A});
+        for (std::size_t i = 0; i < length; i += 3) {
+          text[i] = 0x000B;
+        }
+        if (at < length) {
+          text[at] = 0x000A;
+          for (std::size_t later = at + 9; later < length; later += 17) {
+            text[later] = 0x000A;
+          }
+        }
+        const Unit* found = scan.Find(text.data(), text.data() + length, 0x000A);
+        ASSERT_EQ(found - text.data(), static_cast<long>(at))
+            << scan.Name << " scan, length " << length;
+      }
+    }
+  }
+}
+
 TEST(FindSpecialTextUnit, EveryLaneAndEveryKind) {
   // Each kind of special unit, and the plain units just below and between them, at every offset.
   for (const Unit special :
