@@ -14,10 +14,12 @@ namespace {
 // kernel spends per byte of a large file, and the process still stays under 3 MiB.
 constexpr std::size_t BufferUnits = std::size_t{512} * 1024;
 
+constexpr std::align_val_t BufferAlignment{4096};
+
 // Allocated before the file is opened, not zeroed: every unit is written before it is read.
 void Allocate(RecordFile& file) {
   if (!file.Buffer) {
-    file.Buffer.reset(new (std::nothrow) Unit[BufferUnits]);
+    file.Buffer.reset(new (BufferAlignment, std::nothrow) Unit[BufferUnits]);
     if (!file.Buffer) {
       RaiseOutOfMemory();
     }
@@ -84,6 +86,10 @@ void WritePending(RecordFile& file) {
 }
 
 } // namespace
+
+void RecordFile::BufferRelease::operator()(Unit* units) const {
+  ::operator delete[](units, BufferAlignment);
+}
 
 RecordFile::~RecordFile() {
   if (!Open) {
@@ -197,13 +203,20 @@ void ReadRecords(RecordFile& file, Unit* units, std::size_t count) {
 
 void WriteRecordsSlow(RecordFile& file, const Unit* units, std::size_t count) {
   RequireOutput(file);
-  WritePending(file);
-  if (count < file.WriteCapacity) {
-    std::memcpy(file.Buffer.get(), units, count * sizeof(Unit));
-    file.WritePending = count;
-    return;
+  // The buffer is filled to the brim before it is written, so that every write but the last is
+  // the whole buffer at a file offset that is a multiple of its size: the kernel copies whole
+  // aligned pages at full speed, and writes that end mid-page measured up to twice as slow.
+  while (count != 0) {
+    const std::size_t room = file.WriteCapacity - file.WritePending;
+    const std::size_t take = count < room ? count : room;
+    std::memcpy(file.Buffer.get() + file.WritePending, units, take * sizeof(Unit));
+    file.WritePending += take;
+    units += take;
+    count -= take;
+    if (file.WritePending == file.WriteCapacity) {
+      WritePending(file);
+    }
   }
-  WriteThrough(file, units, count);
 }
 
 void FlushRecords(RecordFile& file) {

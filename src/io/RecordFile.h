@@ -29,7 +29,12 @@ struct RecordFile {
   bool Open = false;
   // The system's code of an open that failed, raised by the first operation on the file.
   int OpenFailure = 0;
-  std::unique_ptr<Unit[]> Buffer;
+  // Page-aligned: the kernel copies between the buffer and its page cache fastest when both sides
+  // are aligned alike.
+  struct BufferRelease {
+    void operator()(Unit* units) const;
+  };
+  std::unique_ptr<Unit[], BufferRelease> Buffer;
 
   // Reading (an input): the buffered units not yet used are [ReadStart, ReadEnd). When a read
   // ended on half a unit, that byte waits just past them.
