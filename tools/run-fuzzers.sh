@@ -9,10 +9,10 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 if [ "${1:-}" = --runs ]; then
   limit=(-runs="${2:?--runs needs a count}" -seed=1)
-  budget="${2} inputs"
+  budget="from seed 1"
 else
   limit=(-max_total_time="${1:-60}")
-  budget="${1:-60} s"
+  budget="in ${1:-60} s"
 fi
 
 cmake --preset fuzz >/dev/null
@@ -29,6 +29,6 @@ for target in $(sed -n 's/^set(VORLANTH_FUZZ_TARGETS \(.*\))$/\1/p' CMakeLists.t
     exit 1
   fi
   runs=$(grep -o 'Done [0-9]* runs' "$log" | awk '{ print $2 }')
-  echo "Fuzz$target: $runs executions ($budget), no finding"
+  echo "Fuzz$target: $runs executions $budget, no finding"
 done
 rm -rf "$work"
