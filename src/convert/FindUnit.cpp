@@ -31,7 +31,7 @@ __attribute__((target("avx2"))) const Unit* FindUnitWide(const Unit* first, cons
     const __m256i c = Equal(first + 32, needle);
     const __m256i d = Equal(first + 48, needle);
     const __m256i any = _mm256_or_si256(_mm256_or_si256(a, b), _mm256_or_si256(c, d));
-    if (!_mm256_testz_si256(any, any)) {
+    if (_mm256_testz_si256(any, any) == 0) {
       const unsigned ab = Mask(InOrder(_mm256_packs_epi16(a, b)));
       if (ab != 0) {
         return first + std::countr_zero(ab);
@@ -50,7 +50,7 @@ __attribute__((target("avx2"))) const Unit* FindUnitWide(const Unit* first, cons
 }
 
 bool WideScanAvailable() {
-  static const bool available = __builtin_cpu_supports("avx2") != 0;
+  static const bool available = __builtin_cpu_supports("avx2");
   return available;
 }
 

@@ -204,8 +204,8 @@ void ReadRecords(RecordFile& file, Unit* units, std::size_t count) {
 void WriteRecordsSlow(RecordFile& file, const Unit* units, std::size_t count) {
   RequireOutput(file);
   // The buffer is filled to the brim before it is written, so that every write but the last is
-  // the whole buffer at a file offset that is a multiple of its size: the kernel copies whole
-  // aligned pages at full speed, and writes that end mid-page measured up to twice as slow.
+  // the whole buffer at a file offset that is a multiple of its size: the kernel then copies whole
+  // aligned pages, where writes that ended mid-page spent several times as long in that copy.
   while (count != 0) {
     const std::size_t room = file.WriteCapacity - file.WritePending;
     const std::size_t take = count < room ? count : room;
