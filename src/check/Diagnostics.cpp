@@ -1,5 +1,7 @@
 #include "check/Diagnostics.h"
 
+#include "convert/DecodeUnits.h"
+
 namespace {
 
 void AppendUtf8(std::string& text, std::uint32_t code) {
@@ -64,6 +66,6 @@ std::string QuoteUnits(std::span<const Unit> units) {
 }
 
 std::string IdText(Unit id) {
-  constexpr char digits[] = "0123456789ABCDEF";
-  return {digits[id >> 12], digits[id >> 8 & 15], digits[id >> 4 & 15], digits[id & 15]};
+  const auto field = IdField(id);
+  return {field.begin(), field.end() - 1}; // the digits without the "="
 }

@@ -68,20 +68,14 @@ void RequireOutput(const RecordFile& file) {
   }
 }
 
-// Writes units straight to the file. After a failure nothing more is tried on it.
-void WriteThrough(RecordFile& file, const Unit* units, std::size_t count) {
-  const std::size_t bytes = count * sizeof(Unit);
-  if (PlatformWrite(file.Handle, units, bytes) != static_cast<std::int64_t>(bytes)) {
+// Writes out the buffered units. After a failure nothing more is tried on the file.
+void WritePending(RecordFile& file) {
+  const std::size_t bytes = file.WritePending * sizeof(Unit);
+  file.WritePending = 0;
+  if (bytes != 0 &&
+      PlatformWrite(file.Handle, file.Buffer.get(), bytes) != static_cast<std::int64_t>(bytes)) {
     file.WriteFailed = true;
     RaiseWriteFailure();
-  }
-}
-
-void WritePending(RecordFile& file) {
-  const std::size_t pending = file.WritePending;
-  file.WritePending = 0;
-  if (pending != 0) {
-    WriteThrough(file, file.Buffer.get(), pending);
   }
 }
 

@@ -141,10 +141,8 @@ std::string PlatformProgramFileName(const char* /*argv0*/) {
 bool PlatformIsExistingFile(const std::string& path) {
   const std::wstring wide = SystemPath(path);
   const DWORD attributes = GetFileAttributesW(wide.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-    return false;
-  }
-  if ((attributes & FILE_ATTRIBUTE_DEVICE) != 0) {
+  if (attributes == INVALID_FILE_ATTRIBUTES ||
+      (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0) {
     return false;
   }
   // Device names such as CON or NUL answer to GetFileAttributes too: only a file on a disk counts.
