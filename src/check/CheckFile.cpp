@@ -2,6 +2,7 @@
 
 #include "check/CheckDump.h"
 #include "check/CheckTable.h"
+#include "console/CommandLine.h"
 #include "console/Console.h"
 #include "convert/UnitStreams.h"
 #include "io/RecordFile.h"
@@ -39,17 +40,6 @@ void DiagnosticPrinter::Flush() {
   }
 }
 
-namespace {
-
-bool EndsWith(const std::string& name, std::string_view ending) {
-  return name.size() >= ending.size() &&
-         std::equal(
-             ending.begin(), ending.end(), name.end() - static_cast<long>(ending.size()),
-             [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); });
-}
-
-} // namespace
-
 bool CheckFile(const std::string& name, DiagnosticPrinter& printer, IdRegister& ids,
                std::uint64_t& entries) {
   RecordFile file;
@@ -57,8 +47,8 @@ bool CheckFile(const std::string& name, DiagnosticPrinter& printer, IdRegister& 
     return false;
   }
   FileUnitSource source{file};
-  bool dump = EndsWith(name, ".txt");
-  if (!dump && !EndsWith(name, ".lang")) {
+  bool dump = HasExtension(name, ".txt");
+  if (!dump && !HasExtension(name, ".lang")) {
     const std::span<const Unit> first = source.Peek();
     dump = !first.empty() && first[0] == TextBom;
   }

@@ -2,6 +2,9 @@
 
 #include "platform/Platform.h"
 
+#include <algorithm>
+#include <cctype>
+
 namespace {
 
 bool IsSeparator(char c) {
@@ -49,4 +52,11 @@ std::vector<std::string> ProgramArguments(int argc, const char* const* argv) {
     }
   }
   return arguments;
+}
+
+bool HasExtension(std::string_view name, std::string_view ending) {
+  return name.size() >= ending.size() &&
+         std::equal(
+             ending.begin(), ending.end(), name.end() - static_cast<long>(ending.size()),
+             [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); });
 }

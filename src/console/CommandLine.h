@@ -14,3 +14,7 @@ std::vector<std::string> SplitCommandLine(std::string_view line);
 // The arguments after the program's own name, without empty ones, from whatever form the platform
 // hands the command line over in.
 std::vector<std::string> ProgramArguments(int argc, const char* const* argv);
+
+// Whether a file name ends in `ending` (given in lower case), in any case: ".lang" matches
+// "MENU.LANG".
+bool HasExtension(std::string_view name, std::string_view ending);

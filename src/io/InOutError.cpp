@@ -48,12 +48,14 @@ void RaiseLastOsError(const char* file, unsigned line) {
   RaiseOsError(PlatformLastError(), file, line);
 }
 
+std::string OsErrorMessage(int osCode) {
+  const int row = PlatformErrorRow(osCode);
+  return row != 0 ? InOutErrorMessage(row) : "I/O error " + std::to_string(osCode);
+}
+
 void RaiseOsError(int osCode, const char* file, unsigned line) {
   const int row = PlatformErrorRow(osCode);
-  if (row != 0) {
-    throw EInOutError(row, InOutErrorMessage(row), CodeLocationOf(file, line));
-  }
-  throw EInOutError(osCode, "I/O error " + std::to_string(osCode), CodeLocationOf(file, line));
+  throw EInOutError(row != 0 ? row : osCode, OsErrorMessage(osCode), CodeLocationOf(file, line));
 }
 
 void RaiseOutOfMemory(const char* file, unsigned line) {

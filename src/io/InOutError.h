@@ -53,6 +53,10 @@ inline constexpr int StdOutputUnusable = NotOpenForOutput;
 // The message for one of the table's codes: "File not found", ..., or "I/O error N".
 std::string InOutErrorMessage(int code);
 
+// The message for an operating system's code: its row's message where it has one, otherwise
+// "I/O error N" with the system's own number.
+std::string OsErrorMessage(int osCode);
+
 // A stable 32-bit value for a place in the source, from its file name (without directory) and line.
 std::uint32_t CodeLocationOf(const char* file, unsigned line);
 

@@ -84,3 +84,18 @@ bool PlatformConsoleClosesWithProgram();
 
 // Waits until the user presses Enter, or the standard input ends.
 void PlatformWaitForEnter();
+
+// The folder that holds the running program's own file, ending in its separator.
+std::string PlatformProgramFolder();
+
+// Runs the program file `program`, a full path that is used as it stands (never looked for along
+// a search path or in the current folder), with `arguments`, on this program's console and
+// standard streams, and waits for it to end. Every argument reaches it whole, whatever characters
+// it holds, for a program that splits its command line as SplitCommandLine does. Returns false
+// when it could not be started; otherwise `status` is its exit status.
+bool PlatformRunProgram(const std::string& program, const std::vector<std::string>& arguments,
+                        int& status);
+
+// Shows UTF-8 text correctly on the console for the rest of the run, where the console has a code
+// page of its own; the console's own setting comes back when the program ends.
+void PlatformUseUtf8Console();

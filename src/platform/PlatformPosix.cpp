@@ -5,9 +5,12 @@
 #include <csignal>
 #include <fcntl.h>
 #include <limits.h>
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <string_view>
 
 namespace {
@@ -225,3 +228,34 @@ bool PlatformConsoleClosesWithProgram() {
 }
 
 void PlatformWaitForEnter() {}
+
+std::string PlatformProgramFolder() {
+  char target[PATH_MAX];
+  const ssize_t length = readlink("/proc/self/exe", target, sizeof target);
+  const std::string path(target, length > 0 ? static_cast<std::size_t>(length) : 0);
+  return path.substr(0, path.find_last_of('/') + 1);
+}
+
+bool PlatformRunProgram(const std::string& program, const std::vector<std::string>& arguments,
+                        int& status) {
+  std::vector<std::string> words{program};
+  words.insert(words.end(), arguments.begin(), arguments.end());
+  std::vector<char*> argv(words.size() + 1, nullptr);
+  std::transform(words.begin(), words.end(), argv.begin(),
+                 [](std::string& word) { return word.data(); });
+  pid_t child = 0;
+  // posix_spawn, unlike posix_spawnp, never searches PATH.
+  const int failure = posix_spawn(&child, program.c_str(), nullptr, nullptr, argv.data(), environ);
+  if (failure != 0) {
+    LastError = failure;
+    return false;
+  }
+  int waited = 0;
+  if (Retried([&] { return waitpid(child, &waited, 0); }) < 0) {
+    return Fail();
+  }
+  status = WIFEXITED(waited) ? WEXITSTATUS(waited) : 128 + WTERMSIG(waited);
+  return true;
+}
+
+void PlatformUseUtf8Console() {}

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <bit>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <string_view>
 
@@ -333,5 +334,85 @@ void PlatformWaitForEnter() {
   char c = 0;
   DWORD got = 0;
   while (ReadFile(input, &c, 1, &got, nullptr) != 0 && got == 1 && c != '\n') {
+  }
+}
+
+std::string PlatformProgramFolder() {
+  // The path may be longer than MAX_PATH: grow until it fits.
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length == 0) {
+      return {};
+    }
+    if (length < path.size()) {
+      path.resize(length);
+      break;
+    }
+    path.resize(path.size() * 2);
+  }
+  return Narrow(path.substr(0, path.find_last_of(L"\\/") + 1));
+}
+
+bool PlatformRunProgram(const std::string& program, const std::vector<std::string>& arguments,
+                        int& status) {
+  // Every word is quoted, and nothing in it is special to SplitCommandLine but the quote itself,
+  // which no Windows file name can hold: a word holding one is refused rather than split.
+  std::vector<std::string> words{program};
+  words.insert(words.end(), arguments.begin(), arguments.end());
+  std::wstring commandLine;
+  for (const std::string& word : words) {
+    if (word.find('"') != std::string::npos) {
+      LastError = ERROR_INVALID_NAME;
+      return false;
+    }
+    commandLine += (commandLine.empty() ? L"\"" : L" \"") + Widen(word) + L"\"";
+  }
+  const std::wstring application = SystemPath(program);
+  // The child writes straight to this program's standard streams, so its output stands in order
+  // with what this program prints.
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+  startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+  for (HANDLE handle : {startup.hStdInput, startup.hStdOutput, startup.hStdError}) {
+    if (handle != nullptr && handle != INVALID_HANDLE_VALUE) {
+      (void)SetHandleInformation(handle, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
+    }
+  }
+  PROCESS_INFORMATION process{};
+  // The application name is the full path: the system never searches for the program.
+  if (CreateProcessW(application.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                     nullptr, &startup, &process) == 0) {
+    return Fail();
+  }
+  CloseHandle(process.hThread);
+  DWORD exitCode = 1;
+  const bool waited = WaitForSingleObject(process.hProcess, INFINITE) == WAIT_OBJECT_0 &&
+                      GetExitCodeProcess(process.hProcess, &exitCode) != 0;
+  if (!waited) {
+    Fail();
+  }
+  CloseHandle(process.hProcess);
+  status = static_cast<int>(exitCode);
+  return waited;
+}
+
+namespace {
+
+UINT ConsoleCodePage = 0;
+
+void RestoreConsoleCodePage() {
+  (void)SetConsoleOutputCP(ConsoleCodePage);
+}
+
+} // namespace
+
+void PlatformUseUtf8Console() {
+  ConsoleCodePage = GetConsoleOutputCP();
+  if (ConsoleCodePage != 0 && ConsoleCodePage != CP_UTF8 && SetConsoleOutputCP(CP_UTF8) != 0) {
+    (void)std::atexit(RestoreConsoleCodePage);
   }
 }
