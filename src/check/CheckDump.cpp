@@ -30,21 +30,17 @@ bool LooksLikeUtf8(const std::string& bytes) {
 
 } // namespace
 
-std::string detail::NameMissingByteOrderMark(std::span<const Unit> first) {
+CheckKind detail::NameMissingByteOrderMark(std::span<const Unit> first) {
   std::string bytes;
   for (std::size_t i = 0; i < first.size() && bytes.size() < 4096; ++i) {
     bytes += static_cast<char>(first[i] & 0xFF);
     bytes += static_cast<char>(first[i] >> 8);
   }
-  const std::string advice = "; save it as UTF-16 LE with a byte-order mark";
   if (bytes.starts_with("\xFE\xFF")) {
-    return "no UTF-16 LE byte-order mark: the file is UTF-16 BE (it starts with FE FF)" + advice;
+    return CheckKind::Utf16BigEndian;
   }
   if (bytes.starts_with("\xEF\xBB\xBF")) {
-    return "no UTF-16 LE byte-order mark: the file is UTF-8 (it starts with EF BB BF)" + advice;
+    return CheckKind::Utf8WithMark;
   }
-  if (LooksLikeUtf8(bytes)) {
-    return "no UTF-16 LE byte-order mark: the file reads as UTF-8 or ASCII text" + advice;
-  }
-  return "no UTF-16 LE byte-order mark: the encoder refuses the file" + advice;
+  return LooksLikeUtf8(bytes) ? CheckKind::Utf8Text : CheckKind::NoByteOrderMark;
 }

@@ -14,6 +14,7 @@
 #include <deque>
 #include <span>
 #include <string>
+#include <vector>
 
 struct CheckSummary {
   std::uint64_t Entries = 0;  // the entries the table would hold
@@ -53,6 +54,71 @@ struct EncoderTrace {
   }
 };
 
+// The entries the encoder would make once a line too short for an id field has put its id fields
+// out of step with the lines: from the short line (or the first of a run of empty lines) until an
+// id field starts a line again, or the file ends. Bounded: a few entries are described, the rest
+// counted.
+struct Slip {
+  static constexpr std::size_t Described = 3;
+  static constexpr std::size_t TextShown = 16;
+  struct Entry {
+    Unit Id = 0;
+    std::uint64_t TextStart = 0;
+    std::array<Unit, TextShown> Text{};
+    std::size_t Length = 0;
+    bool Cut = false;        // the text is longer than shown
+    bool Terminated = false; // an LF ended it
+  };
+
+  bool Open = false;
+  std::uint64_t FirstLine = 0;
+  std::uint64_t LastEmptyLine = 0;        // 0 unless the slip begins with empty lines
+  std::array<Unit, IdFieldUnits> Field{}; // the units of the first id field read out of step
+  std::size_t FieldLength = 0;
+  std::uint64_t NextLine = 0; // the first line after the short or empty ones
+  std::array<Unit, IdFieldUnits> NextHead{};
+  std::size_t NextHeadLength = 0;
+  std::array<Entry, Described> Made{};
+  std::size_t MadeCount = 0;
+  std::uint64_t MoreMade = 0;
+
+  void Start(std::uint64_t line, bool empty) {
+    *this = Slip{};
+    Open = true;
+    FirstLine = line;
+    LastEmptyLine = empty ? line : 0;
+  }
+
+  void Make(Unit id, std::uint64_t textStart) {
+    if (MadeCount < Described) {
+      Made[MadeCount].Id = id;
+      Made[MadeCount++].TextStart = textStart;
+    } else {
+      ++MoreMade;
+    }
+  }
+
+  // A unit at `offset`, read out of step.
+  void Take(Unit unit, std::uint64_t offset) {
+    if (FieldLength < IdFieldUnits) {
+      Field[FieldLength++] = unit;
+    }
+    for (std::size_t i = 0; i < MadeCount; ++i) {
+      Entry& entry = Made[i];
+      if (entry.Terminated || entry.Cut || offset < entry.TextStart) {
+        continue;
+      }
+      if (unit == LineEnd) {
+        entry.Terminated = true;
+      } else if (entry.Length < TextShown) {
+        entry.Text[entry.Length++] = unit;
+      } else {
+        entry.Cut = true;
+      }
+    }
+  }
+};
+
 // The dump's lines as the user sees them, held against the trace.
 template <class Report> class DumpLines {
 public:
@@ -63,7 +129,8 @@ public:
     const Unit* next = units.data();
     const Unit* const last = next + units.size();
     while (next != last) {
-      if (Column >= IdFieldUnits && PendingEmptyLine == 0) {
+      if (Column >= IdFieldUnits && !Slipped.Open &&
+          (!CaptureText || TextLength == Slip::TextShown)) {
         // Inside a text: plain units need no more than to be counted.
         const Unit* const stop = FindSpecialTextUnit(next, last);
         if (stop != next) {
@@ -89,36 +156,37 @@ public:
   void Finish(bool cutShort) {
     const bool unfinished = Column != 0;
     if (unfinished) {
-      if (!cutShort && !Ended && Aligned && Id != EndMarkerId) {
-        Out.Error(Line, Column + 1,
-                  "the last line has no LF: its entry would be stored without a "
-                  "terminator, and the end marker would follow its text");
+      const bool crLineEnds = LfLines == 0 && CrUnits != 0; // said below, for the whole file
+      if (!cutShort && !Ended && Aligned && Id != EndMarkerId && !crLineEnds) {
+        Out.Report(CheckKind::NoLfAtEnd, Line, Column + 1);
       }
       EndLine(false);
     }
-    if (cutShort) {
-      const bool inLast = Trace.Offset >= LineStart;
-      Out.Error(inLast ? LastLine : PreviousLine, 1,
-                "the text after the last LF is shorter than an id field: the encoder fails with "
-                "\"Read beyond end of file\" and writes no end marker");
-    }
-    if (PendingEmptyLine != 0) {
-      ReportEmptyLine(nullptr);
+    if (Slipped.Open) {
+      CloseSlip(true, cutShort);
+    } else if (cutShort && !unfinished && TrailingEmptyLines != 0) {
+      // Fewer LFs than an id field takes: the encoder never starts the field it runs out in.
+      const std::uint64_t first = Line - TrailingEmptyLines;
+      Out.Report(TrailingEmptyLines == 1 ? CheckKind::EmptyLineAtEnd : CheckKind::EmptyLinesAtEnd,
+                 first, 1, {LineRange(first, Line - 1)});
+    } else if (cutShort) {
+      Out.Report(CheckKind::ShortLastLine, unfinished ? Line - 1 : Line, 1);
     }
     const std::uint64_t lines = Line - 1;
     if (FfffLine != 0) {
       if (lines > FfffLine) {
-        Out.Error(FfffLine, 1,
-                  "an FFFF id ends the table here: the " + std::to_string(lines - FfffLine) +
-                      " line(s) after it would be dropped");
+        Out.Report(CheckKind::FfffEndsTable, FfffLine, 1,
+                   {Counted(lines - FfffLine, "line", "lines")});
       } else {
-        Out.Warning(FfffLine, 1, "an FFFF id on the last line ends the table: its text is dropped");
+        Out.Report(CheckKind::FfffOnLastLine, FfffLine, 1);
       }
     }
-    if (CrCount != 0) {
-      Out.Warning(FirstCrLine, FirstCrColumn,
-                  "a CR before the LF stays in the entry's text (" + std::to_string(CrCount) +
-                      " line(s) end so)");
+    if (LfLines == 0 && CrUnits != 0) {
+      Out.Report(CheckKind::CrLineEnds, 1, 1);
+    } else if (LfLines != 0 && CrLines == LfLines) {
+      // Not a CR here and there but the editor's line ends: one error says it for every line.
+      Out.Withdraw(CheckKind::CrBeforeLf);
+      Out.Report(CheckKind::CrLfEverywhere, 1, 1);
     }
     NextLine = Line;
   }
@@ -134,30 +202,61 @@ private:
     if (Column <= IdFieldUnits) {
       Head[Column - 1] = unit;
     }
-    if (PendingEmptyLine != 0 && Offset == PendingTextStart) {
-      ReportEmptyLine(&unit);
+    if (Column == 1 && RealignPending) {
+      RealignPending = false;
+      if (unit == LineEnd) {
+        // One more empty line: the id field the encoder starts here is made of LFs too.
+        Aligned = false;
+        Slipped.Make(Id, Offset + IdFieldUnits);
+      } else {
+        CloseSlip(false, false);
+      }
+    }
+    if (Slipped.Open) {
+      TakeOutOfStep(unit);
+    }
+    if (Column == IdFieldUnits && Aligned && !Ended && !WellFormed()) {
+      CaptureText = true; // the text the encoder would store goes into the message
+      TextLength = 0;
     }
     ++Offset;
     if (unit == LineEnd) {
+      ++LfLines;
       if (Previous == 0x000D && Column > 1 && !Ended) {
-        if (CrCount++ == 0) {
-          FirstCrLine = Line;
-          FirstCrColumn = Column - 1;
-        }
+        ++CrLines;
+        Out.Report(CheckKind::CrBeforeLf, Line, Column - 1);
       }
       EndLine(true);
       return;
     }
+    if (unit == 0x000D) {
+      ++CrUnits;
+    }
     if (Column > IdFieldUnits && !Ended) {
+      if (CaptureText && TextLength < Slip::TextShown) {
+        Text[TextLength++] = unit;
+      }
       if (unit == TextTerminator) {
-        Out.Error(Line, Column,
-                  "a NUL in a text: in the table it ends the entry here, and what follows is read "
-                  "as the next entry's id");
+        Out.Report(CheckKind::NulInText, Line, Column);
+      } else if (unit == TextBom) {
+        Out.Report(CheckKind::ByteOrderMarkInText, Line, Column);
+      } else if (IsLineBreakCharacter(unit)) {
+        Out.Report(CheckKind::LineBreakCharacter, Line, Column, {LineBreakCharacterName(unit)});
       } else if (IsSuspectUnit(unit) || Pairs.HighPending) {
         Pairs.Take(unit, Line, Column, Out);
       }
     }
     Previous = unit;
+  }
+
+  // A unit read while the id fields are out of step with the lines.
+  void TakeOutOfStep(Unit unit) {
+    // An id field the encoder starts inside a line.
+    if (Column > 1 && !Trace.Fields.empty() && Trace.Fields.front().Offset == Offset) {
+      Slipped.Make(Trace.Fields.front().Id, Offset + IdFieldUnits);
+      Trace.Fields.pop_front();
+    }
+    Slipped.Take(unit, Offset);
   }
 
   void StartLine() {
@@ -168,11 +267,21 @@ private:
     if (Aligned) {
       Id = Trace.Fields.front().Id;
       Trace.Fields.pop_front();
+      if (Slipped.Open) {
+        // In step again, unless this line turns out empty too (decided at its first unit).
+        if (Slipped.LastEmptyLine != 0 && Slipped.LastEmptyLine + 1 == Line &&
+            Slipped.NextLine == 0) {
+          RealignPending = true;
+        } else {
+          CloseSlip(false, false);
+        }
+      }
     }
     PreviousLine = LastLine;
     LastLine = Line;
     LineStart = Offset;
     Previous = 0;
+    CaptureText = false;
   }
 
   void EndLine(bool withLf) {
@@ -185,44 +294,108 @@ private:
       } else {
         CheckIdField(length);
       }
+    } else if (Slipped.Open && Slipped.NextLine == 0) {
+      if (length == 0 && Slipped.LastEmptyLine != 0 && Slipped.LastEmptyLine + 1 == Line) {
+        Slipped.LastEmptyLine = Line;
+      } else {
+        Slipped.NextLine = Line;
+        Slipped.NextHeadLength = std::min<std::uint64_t>(length, IdFieldUnits);
+        std::copy_n(Head.begin(), Slipped.NextHeadLength, Slipped.NextHead.begin());
+      }
     }
+    TrailingEmptyLines = length == 0 && !Aligned && !Slipped.Open ? TrailingEmptyLines + 1 : 0;
     ++Line;
     Column = 0;
   }
 
-  void CheckIdField(std::uint64_t length) {
-    if (length == 0) {
-      PendingEmptyLine = Line;
-      PendingId = Id;
-      PendingTextStart = LineStart + IdFieldUnits;
-    } else {
-      bool wellFormed = length >= IdFieldUnits && Head[4] == IdFieldEnd;
-      for (std::size_t i = 0; i < 4 && wellFormed; ++i) {
-        wellFormed = IdFieldDigit(Head[i]) != NotAHexDigit;
-      }
-      if (!wellFormed) {
-        const std::size_t shown = Column < IdFieldUnits ? Column : IdFieldUnits;
-        Out.Error(Line, 1,
-                  "the id field " + QuoteUnits(std::span<const Unit>(Head.data(), shown)) +
-                      " is not four hex digits and \"=\": the encoder would store id " +
-                      IdText(Id) +
-                      (length < IdFieldUnits ? ", reading on into the next line" : ""));
-      }
+  [[nodiscard]] bool WellFormed() const {
+    bool wellFormed = Head[4] == IdFieldEnd;
+    for (std::size_t i = 0; i < 4 && wellFormed; ++i) {
+      wellFormed = IdFieldDigit(Head[i]) != NotAHexDigit;
     }
-    if (const std::uint64_t first = Ids.Use(Id, Line); first != 0) {
-      Out.Warning(Line, 1,
-                  "id " + IdText(Id) + " is already used on line " + std::to_string(first));
+    return wellFormed;
+  }
+
+  void CheckIdField(std::uint64_t length) {
+    if (length < IdFieldUnits) {
+      // The id field runs on past the LF: from here the fields are out of step with the lines.
+      Slipped.Start(Line, length == 0);
+      for (std::uint64_t i = 0; i < length; ++i) {
+        Slipped.Field[Slipped.FieldLength++] = Head[i];
+      }
+      Slipped.Field[Slipped.FieldLength++] = LineEnd;
+      Slipped.Make(Id, LineStart + IdFieldUnits);
+    } else if (!WellFormed()) {
+      const std::string field = QuoteUnits(std::span<const Unit>(Head.data(), IdFieldUnits));
+      const std::string text = QuoteUnits(std::span<const Unit>(Text.data(), TextLength)) +
+                               (length - IdFieldUnits > TextLength ? "..." : "");
+      const bool mark = std::find(Head.begin(), Head.end(), TextBom) != Head.end();
+      Out.Report(mark ? CheckKind::ByteOrderMarkInIdField : CheckKind::BadIdField, Line, 1,
+                 {field, IdText(Id), text});
+    }
+    // A short line's id is a misreading, which its own error names.
+    if (const std::uint64_t first = length < IdFieldUnits ? 0 : Ids.Use(Id, Line); first != 0) {
+      Out.Report(CheckKind::DuplicateIdLine, Line, 1, {IdText(Id), std::to_string(first)});
+      Out.Note(CheckKind::FirstUsedHere, first, 1);
     }
   }
 
-  void ReportEmptyLine(const Unit* textStart) {
-    std::string begins = textStart != nullptr ? " would begin its text with " +
-                                                    QuoteUnits(std::span<const Unit>(textStart, 1))
-                                              : " would have no text";
-    Out.Error(PendingEmptyLine, 1,
-              "an empty line: the encoder reads its LF into the next line's id field, and entry " +
-                  IdText(PendingId) + begins);
-    PendingEmptyLine = 0;
+  // Says what the encoder makes of the lines since the slip began.
+  void CloseSlip(bool atEnd, bool cutShort) {
+    Slip& slip = Slipped;
+    slip.Open = false;
+    const bool empty = slip.LastEmptyLine != 0;
+    const std::uint64_t line = slip.FirstLine;
+    if (atEnd && cutShort) {
+      if (empty && slip.NextLine == 0) {
+        Out.Report(slip.LastEmptyLine == line ? CheckKind::EmptyLineAtEnd
+                                              : CheckKind::EmptyLinesAtEnd,
+                   line, 1, {LineRange(line, slip.LastEmptyLine)});
+      } else {
+        Out.Report(CheckKind::ShortLineAtEnd, line, 1, {std::to_string(line)});
+      }
+      return;
+    }
+    std::vector<std::string> made;
+    for (std::size_t i = 0; i < slip.MadeCount; ++i) {
+      const Slip::Entry& entry = slip.Made[i];
+      made.push_back(DescribeEntry(entry.Id, std::span<const Unit>(entry.Text.data(), entry.Length),
+                                   entry.Cut));
+    }
+    const Slip::Entry& last = slip.Made[slip.MadeCount - 1];
+    if (atEnd && slip.MoreMade == 0 && !last.Terminated && !last.Cut && last.Id != EndMarkerId) {
+      if (empty && slip.NextLine == 0) {
+        Out.Report(CheckKind::EmptyLinesCutTable, line, 1,
+                   {LineRange(line, slip.LastEmptyLine), IdText(last.Id)});
+      } else {
+        Out.Report(CheckKind::ShortLineCutsTable, line, 1, {std::to_string(line), IdText(last.Id)});
+      }
+      return;
+    }
+    const std::string entries = JoinEntries(made, slip.MoreMade);
+    // The entry the user meant to start on the next line, when the encoder makes none with its id.
+    std::string lost;
+    if (slip.NextHeadLength >= 4) {
+      bool digits = true;
+      for (std::size_t i = 0; i < 4; ++i) {
+        digits = digits && IdFieldDigit(slip.NextHead[i]) != NotAHexDigit;
+      }
+      const Unit meant = IdFieldValue(slip.NextHead.data());
+      const bool madeOne = std::any_of(slip.Made.begin(), slip.Made.begin() + slip.MadeCount,
+                                       [meant](const Slip::Entry& e) { return e.Id == meant; });
+      if (digits && !madeOne) {
+        lost = LostEntry(meant, slip.NextLine);
+      }
+    }
+    if (empty) {
+      Out.Report(slip.LastEmptyLine == line ? CheckKind::EmptyLine : CheckKind::EmptyLines, line, 1,
+                 {LineRange(line, slip.LastEmptyLine), entries + lost});
+    } else {
+      Out.Report(CheckKind::ShortLine, line, 1,
+                 {std::to_string(line), line > 1 ? TextGoesOn(line - 1) : "",
+                  QuoteUnits(std::span<const Unit>(slip.Field.data(), slip.FieldLength)), entries,
+                  lost});
+    }
   }
 
   Report& Out;
@@ -234,17 +407,21 @@ private:
   std::uint64_t LastLine = 1;
   std::uint64_t PreviousLine = 1;
   std::array<Unit, IdFieldUnits> Head{};
+  // The start of the text of a line whose id field is not well formed, for its message.
+  bool CaptureText = false;
+  std::array<Unit, Slip::TextShown> Text{};
+  std::size_t TextLength = 0;
   Unit Previous = 0;
   bool Aligned = false;
   Unit Id = 0;
   bool Ended = false;
   std::uint64_t FfffLine = 0;
-  std::uint64_t PendingEmptyLine = 0;
-  Unit PendingId = 0;
-  std::uint64_t PendingTextStart = 0;
-  std::uint64_t CrCount = 0;
-  std::uint64_t FirstCrLine = 0;
-  std::uint64_t FirstCrColumn = 0;
+  Slip Slipped;
+  bool RealignPending = false;
+  std::uint64_t TrailingEmptyLines = 0; // empty lines at no id field, just before this line
+  std::uint64_t LfLines = 0;
+  std::uint64_t CrLines = 0; // lines that end in CR LF
+  std::uint64_t CrUnits = 0;
   SurrogatePairs Pairs;
   IdRegister& Ids;
 };
@@ -305,24 +482,23 @@ private:
 };
 
 // The first units of a dump without its byte-order mark, as bytes, named when recognisable.
-std::string NameMissingByteOrderMark(std::span<const Unit> first);
+CheckKind NameMissingByteOrderMark(std::span<const Unit> first);
 
 } // namespace detail
 
-// Checks a dump, its byte-order mark included. `report` takes Error(line, column, message) and
-// Warning(line, column, message); `ids` is cleared and then remembers the ids used.
+// Checks a dump, its byte-order mark included. `report` takes Report(kind, line, column,
+// arguments), Note(...) and Withdraw(kind), as a Reporter does; `ids` is cleared and then
+// remembers the ids used.
 template <class Source, class Report>
 CheckSummary CheckDumpUnits(Source& source, Report& report, IdRegister& ids) {
   CheckSummary summary;
   const std::span<const Unit> first = source.Peek();
   if (first.empty()) {
-    report.Error(1, 1,
-                 "the file is too short for a byte-order mark: the encoder fails with \"Read "
-                 "beyond end of file\"");
+    report.Report(CheckKind::EmptyDump, 1, 1);
     return summary;
   }
   if (first[0] != TextBom) {
-    report.Error(1, 1, detail::NameMissingByteOrderMark(first));
+    report.Report(detail::NameMissingByteOrderMark(first), 1, 1);
     return summary;
   }
   source.Advance(1);

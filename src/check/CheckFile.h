@@ -1,39 +1,22 @@
-// Checking one file on disk and printing what was found.
+// Checking one file on disk.
 #pragma once
 
 #include "check/Diagnostics.h"
+#include "console/Reporter.h"
+#include "platform/Platform.h"
 
 #include <cstdint>
 #include <string>
 
-// Collects a file's diagnostics as "FILE:LINE:COLUMN: error: MESSAGE" lines and prints them in
-// blocks on the standard output. With `quiet`, warnings are counted but not printed.
-class DiagnosticPrinter {
-public:
-  DiagnosticPrinter(std::string fileName, bool quiet)
-      : FileName(std::move(fileName)), Quiet(quiet) {}
-  DiagnosticPrinter(const DiagnosticPrinter&) = delete;
-  DiagnosticPrinter& operator=(const DiagnosticPrinter&) = delete;
-  ~DiagnosticPrinter() = default;
-
-  void Error(std::uint64_t line, std::uint64_t column, const std::string& message);
-  void Warning(std::uint64_t line, std::uint64_t column, const std::string& message);
-  void Flush();
-
-  std::uint64_t Errors = 0;
-  std::uint64_t Warnings = 0;
-
-private:
-  void Emit(std::uint64_t line, std::uint64_t column, const char* kind, const std::string& message);
-
-  std::string FileName;
-  bool Quiet;
-  std::string Pending;
+struct FileChecked {
+  std::uint64_t Entries = 0; // the entries the table holds, or would hold
+  bool AsDump = false;       // read as a dump, not as a table
+  bool ByName = false;       // the name said which (.txt or .lang)
 };
 
 // Checks the dump or table `name` (a dump if its name ends in .txt, a table if in .lang, in any
-// case; otherwise a dump when it starts with FF FE), printing its diagnostics through `printer`,
-// and returns the entries it would hold. Returns false, having printed nothing, when the name
-// leads to no regular file; a file that cannot be read raises its failure.
-bool CheckFile(const std::string& name, DiagnosticPrinter& printer, IdRegister& ids,
-               std::uint64_t& entries);
+// case; otherwise a dump when it starts with FF FE), reporting what it finds. Returns
+// PathKind::Regular once it has checked the file; any other kind, having reported nothing, when
+// the name leads to no regular file. A file that cannot be read raises its failure.
+PathKind CheckFile(const std::string& name, Reporter& reporter, IdRegister& ids,
+                   FileChecked& checked);

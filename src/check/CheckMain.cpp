@@ -2,6 +2,7 @@
 #include "check/CheckFile.h"
 #include "console/CommandLine.h"
 #include "console/Console.h"
+#include "console/Reporter.h"
 #include "io/InOutError.h"
 #include "platform/Platform.h"
 
@@ -18,18 +19,29 @@ constexpr int Clean = 0;
 constexpr int ErrorsFound = 1;
 constexpr int Trouble = 2; // a file could not be read, or the arguments were wrong
 
-const char* const UsageLine = "Usage: vorlanth_check [--strict] [--quiet] FILE...\n";
+const char* const UsageLine = "Usage: vorlanth_check [--strict] [--quiet] [--all] FILE...\n";
 
 void ShowHelp() {
   ConsoleWrite(UsageLine);
   ConsoleWrite(
       "Checks text dumps (.txt) and string tables (.lang) for what would break or silently\n"
-      "change a table: empty lines, id fields that are not four hex digits and \"=\", line\n"
-      "breaks inside a text, FFFF ids, a missing LF or end marker, duplicate ids, and more.\n"
-      "Each finding is printed as FILE:LINE:COLUMN: error|warning: MESSAGE.\n"
+      "change a table, and says what the encoder or decoder would make of it.\n"
       "\n"
-      "  --strict   count warnings as errors\n"
+      "In a dump: a missing or wrong byte-order mark, a byte-order mark inside the file (two\n"
+      "dumps joined), an odd number of bytes, empty lines, lines too short for an id field (a\n"
+      "line break pasted into a text), id fields that are not four hex digits and \"=\", a NUL\n"
+      "in a text, FFFF ids, a last line without LF, CR LF or CR line ends, duplicate ids.\n"
+      "In a table: an empty file, a missing end marker, an LF in a text, bytes after the end\n"
+      "marker, duplicate ids. In the texts of both: lone surrogates, U+FFFE and U+FFFF, and\n"
+      "U+0085, U+2028 and U+2029, which an editor may show as a line break.\n"
+      "\n"
+      "Each finding is printed as FILE:LINE:COLUMN: error|warning: MESSAGE, in line order, and a\n"
+      "duplicate id is followed by a note at its first use. Quoted text shows what cannot be\n"
+      "seen as \\n, \\r, \\t or <U+XXXX>.\n"
+      "\n"
+      "  --strict   count warnings as errors (and print them as errors)\n"
       "  --quiet    print only the errors\n"
+      "  --all      print every finding (otherwise at most 100 of one kind a file)\n"
       "  --help     print this help and exit\n"
       "  --version  print the version and exit\n"
       "\n"
@@ -38,33 +50,57 @@ void ShowHelp() {
 }
 
 struct Options {
-  bool Strict = false;
-  bool Quiet = false;
+  ReporterOptions Report;
   std::vector<std::string> Files;
 };
 
-// Checks one file and prints its summary; returns its exit status.
+// Why a file could not be read, in the system's words where it gave any.
+std::string Reason(const Exception& failure) {
+  const auto* inOut = dynamic_cast<const EInOutError*>(&failure);
+  return inOut != nullptr && inOut->OsCode != 0 ? PlatformErrorText(inOut->OsCode)
+                                                : failure.Message;
+}
+
+std::string Reason(PathKind kind) {
+  switch (kind) {
+  case PathKind::Folder:
+    return "is a directory";
+  case PathKind::Other:
+    return "is not a regular file";
+  case PathKind::Denied:
+    return PlatformErrorText(PlatformLastError());
+  default:
+    return "no such file";
+  }
+}
+
+// Checks one file and prints its findings and summary; returns its exit status.
 int CheckOne(const std::string& name, const Options& options, IdRegister& ids) {
-  DiagnosticPrinter printer(name, options.Quiet);
-  std::uint64_t entries = 0;
+  Reporter reporter(name, options.Report);
+  FileChecked checked;
   try {
-    if (!CheckFile(name, printer, ids, entries)) {
-      ConsoleWriteError("vorlanth_check: " + name + ": no such file\n");
+    if (const PathKind kind = CheckFile(name, reporter, ids, checked); kind != PathKind::Regular) {
+      ConsoleWriteError("vorlanth_check: " + name + ": " + Reason(kind) + "\n");
       return Trouble;
     }
   } catch (const Exception& failure) {
-    printer.Flush();
-    ConsoleWriteError("vorlanth_check: " + name + ": " + failure.Message + "\n");
+    if (ConsoleOutputFailed()) {
+      throw;
+    }
+    reporter.Flush();
+    ConsoleWriteError("vorlanth_check: " + name + ": " + Reason(failure) + "\n");
     return Trouble;
   }
-  printer.Flush();
-  if (!options.Quiet) {
-    ConsoleWrite(name + ": " + std::to_string(entries) + " entries, " +
-                 std::to_string(printer.Errors) + " errors, " + std::to_string(printer.Warnings) +
-                 " warnings\n");
+  reporter.Flush();
+  if (!options.Report.Quiet) {
+    const char* how = checked.ByName   ? ""
+                      : checked.AsDump ? " (read as a dump)"
+                                       : " (read as a table)";
+    ConsoleWrite(name + ": " + Counted(checked.Entries, "entry", "entries") + ", " +
+                 Counted(reporter.Errors, "error", "errors") + ", " +
+                 Counted(reporter.Warnings, "warning", "warnings") + how + "\n");
   }
-  const bool failed = printer.Errors != 0 || (options.Strict && printer.Warnings != 0);
-  return failed ? ErrorsFound : Clean;
+  return reporter.Errors != 0 ? ErrorsFound : Clean;
 }
 
 int Run(const std::vector<std::string>& arguments) {
@@ -84,9 +120,11 @@ int Run(const std::vector<std::string>& arguments) {
       ConsoleWrite("vorlanth_check " VORLANTH_VERSION "\n");
       return Clean;
     } else if (argument == "--strict") {
-      options.Strict = true;
+      options.Report.Strict = true;
     } else if (argument == "--quiet") {
-      options.Quiet = true;
+      options.Report.Quiet = true;
+    } else if (argument == "--all") {
+      options.Report.All = true;
     } else {
       ConsoleWriteError("vorlanth_check: unknown option " + argument + "\n" + UsageLine);
       return Trouble;
@@ -104,6 +142,19 @@ int Run(const std::vector<std::string>& arguments) {
   return status;
 }
 
+// The standard output failed: a reader that went away ends the run quietly, as it does for
+// other filters; anything else is said on the standard error.
+void ReportOutputFailure(const Exception& failure) {
+  const auto* inOut = dynamic_cast<const EInOutError*>(&failure);
+  if (inOut != nullptr && PlatformIsBrokenPipe(inOut->OsCode)) {
+    return;
+  }
+  const std::string reason = inOut != nullptr && inOut->ErrorCode == StdOutputUnusable
+                                 ? "it is not open"
+                                 : Reason(failure);
+  ConsoleWriteError("vorlanth_check: cannot write to standard output: " + reason + "\n");
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -112,9 +163,15 @@ int main(int argc, char** argv) {
   try {
     status = Run(ProgramArguments(argc, argv));
   } catch (const Exception& failure) {
-    (void)PlatformStdWrite(StdStream::Error, "vorlanth_check: ", 16);
-    (void)PlatformStdWrite(StdStream::Error, failure.Message.data(), failure.Message.size());
-    (void)PlatformStdWrite(StdStream::Error, "\n", 1);
+    try {
+      if (ConsoleOutputFailed()) {
+        ReportOutputFailure(failure);
+      } else {
+        ConsoleWriteError("vorlanth_check: " + Reason(failure) + "\n");
+      }
+    } catch (const Exception&) {
+      // The standard error failed too: the exit status is all that is left to tell.
+    }
   } catch (const std::bad_alloc&) {
     (void)PlatformStdWrite(StdStream::Error, "vorlanth_check: Out of memory\n", 30);
   }

@@ -33,9 +33,9 @@ CheckSummary CheckTableUnits(Source& source, Report& report, IdRegister& ids) {
         ++entry;
         column = 1;
         if (const std::uint64_t first = ids.Use(unit, entry); first != 0) {
-          report.Warning(entry, 1,
-                         "id " + IdText(unit) + " is already used by entry " +
-                             std::to_string(first));
+          report.Report(CheckKind::DuplicateIdEntry, entry, 1,
+                        {IdText(unit), std::to_string(first)});
+          report.Note(CheckKind::FirstUsedHere, first, 1);
         }
         continue;
       }
@@ -57,9 +57,9 @@ CheckSummary CheckTableUnits(Source& source, Report& report, IdRegister& ids) {
         ended = column;
         column = 0;
       } else if (unit == LineEnd) {
-        report.Error(entry, column,
-                     "the text holds an LF: the dump splits the entry here, and encoding it "
-                     "gives a different table");
+        report.Report(CheckKind::LfInTableText, entry, column);
+      } else if (IsLineBreakCharacter(unit)) {
+        report.Report(CheckKind::LineBreakCharacter, entry, column, {LineBreakCharacterName(unit)});
       } else if (IsSuspectUnit(unit) || pairs.HighPending) {
         pairs.Take(unit, entry, column, report);
       }
@@ -72,9 +72,12 @@ CheckSummary CheckTableUnits(Source& source, Report& report, IdRegister& ids) {
   }
   if (!summary.EndMarker) {
     pairs.End(report);
-    report.Error(entry == 0 ? 1 : entry, entry == 0 ? 1 : (column == 0 ? ended : column) + 1,
-                 column == 0 ? "no end marker: the table ends after this entry without FFFF"
-                             : "no end marker: the table ends inside this entry");
+    if (entry == 0) {
+      report.Report(CheckKind::EmptyTable, 1, 1);
+    } else {
+      report.Report(column == 0 ? CheckKind::NoEndMarker : CheckKind::NoEndMarkerInsideEntry, entry,
+                    (column == 0 ? ended : column) + 1);
+    }
   }
   summary.Entries = entry;
   summary.NextLine = entry + 1;

@@ -1,24 +1,21 @@
-// What the checker says about a file: diagnostics at a line and column, and the text it quotes.
+// What the checker watches in the texts of both dumps and tables, and the ids it has seen.
 #pragma once
 
+#include "check/CheckKinds.h"
 #include "io/Unit.h"
 
 #include <bitset>
 #include <cstdint>
 #include <memory>
-#include <span>
-#include <string>
-
-// Quoted file text as UTF-8, with control characters, lone surrogates and non-characters escaped
-// (\n, \r, \t, \u{FFFF}), and quotes and backslashes escaped, so that a diagnostic is one line.
-std::string QuoteUnits(std::span<const Unit> units);
-
-// An id as the dump writes it: four upper-case hexadecimal digits.
-std::string IdText(Unit id);
 
 // Whether a unit is one that should never stand alone in a text: a surrogate, U+FFFE or U+FFFF.
 inline bool IsSuspectUnit(Unit unit) {
   return unit >= 0xD800 && (unit <= 0xDFFF || unit >= 0xFFFE);
+}
+
+// A character that an editor may show as a line break, while the table stores it as it is.
+inline bool IsLineBreakCharacter(Unit unit) {
+  return unit == 0x0085 || unit == 0x2028 || unit == 0x2029;
 }
 
 // Follows the surrogates of one text, unit by unit, and names the units that stand alone.
@@ -27,12 +24,12 @@ struct SurrogatePairs {
   std::uint64_t HighLine = 0;
   std::uint64_t HighColumn = 0;
 
-  // Warns `report` (Warning(line, column, message)) of every lone surrogate, U+FFFE or U+FFFF.
+  // Warns `report` of every lone surrogate, U+FFFE or U+FFFF.
   template <class Report>
   void Take(Unit unit, std::uint64_t line, std::uint64_t column, Report& report) {
     const bool low = unit >= 0xDC00 && unit <= 0xDFFF;
     if (HighPending && !low) {
-      report.Warning(HighLine, HighColumn, "a lone surrogate in a text");
+      report.Report(CheckKind::LoneSurrogate, HighLine, HighColumn);
     }
     const bool pairsUp = HighPending && low;
     HighPending = false;
@@ -44,16 +41,16 @@ struct SurrogatePairs {
       HighLine = line;
       HighColumn = column;
     } else if (low) {
-      report.Warning(line, column, "a lone surrogate in a text");
+      report.Report(CheckKind::LoneSurrogate, line, column);
     } else if (unit >= 0xFFFE) {
-      report.Warning(line, column, unit == 0xFFFE ? "U+FFFE in a text" : "U+FFFF in a text");
+      report.Report(CheckKind::NonCharacter, line, column, {unit == 0xFFFE ? "U+FFFE" : "U+FFFF"});
     }
   }
 
   // The end of the text: a high surrogate still waiting stands alone.
   template <class Report> void End(Report& report) {
     if (HighPending) {
-      report.Warning(HighLine, HighColumn, "a lone surrogate in a text");
+      report.Report(CheckKind::LoneSurrogate, HighLine, HighColumn);
     }
     HighPending = false;
   }

@@ -8,6 +8,7 @@
 namespace {
 
 bool OutputChecked = false;
+bool OutputFailed = false;
 
 } // namespace
 
@@ -15,13 +16,19 @@ void ConsoleWrite(std::string_view text) {
   if (!OutputChecked) {
     // The standard output is opened on the first write; a handle of no known kind fails there.
     if (!PlatformStdStreamUsable(StdStream::Output)) {
+      OutputFailed = true;
       RaiseInOutError(StdOutputUnusable);
     }
     OutputChecked = true;
   }
   if (!PlatformStdWrite(StdStream::Output, text.data(), text.size())) {
+    OutputFailed = true;
     RaiseWriteFailure();
   }
+}
+
+bool ConsoleOutputFailed() {
+  return OutputFailed;
 }
 
 void ConsoleWriteLine(std::string_view text) {

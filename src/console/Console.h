@@ -10,3 +10,7 @@ void ConsoleWriteLine(std::string_view text);
 
 // Writes the whole text to the standard error stream, checked like every console write.
 void ConsoleWriteError(std::string_view text);
+
+// Whether a write to the standard output has failed: a front end that goes on after a failure in
+// one file must not go on after this one.
+bool ConsoleOutputFailed();

@@ -57,22 +57,32 @@ bool WideScanAvailable();
 using UnitFinder = const Unit* (*)(const Unit* first, const Unit* last, Unit value);
 
 // Whether a text unit needs a closer look when a text is checked: a NUL or an LF (which end or
-// split an entry), or a surrogate, U+FFFE or U+FFFF (all at or above U+D800).
+// split an entry), a CR (a line end from another system), U+0085, U+2028 or U+2029 (which an
+// editor may show as a line break), or a surrogate, U+FEFF, U+FFFE or U+FFFF (all at or above
+// U+D800).
 inline bool IsSpecialTextUnit(Unit unit) {
-  return unit == 0x0000 || unit == 0x000A || unit >= 0xD800;
+  return unit == 0x0000 || unit == 0x000A || unit == 0x000D || unit == 0x0085 ||
+         (unit & 0xFFFE) == 0x2028 || unit >= 0xD800;
 }
 
 // The first special text unit in [first, last), or `last`: the checkers skip plain text with it.
 inline const Unit* FindSpecialTextUnit(const Unit* first, const Unit* last) {
 #if defined(__SSE2__)
   const __m128i lineEnd = _mm_set1_epi16(0x000A);
+  const __m128i carriageReturn = _mm_set1_epi16(0x000D);
+  const __m128i nextLine = _mm_set1_epi16(0x0085);
+  const __m128i separators = _mm_set1_epi16(0x2028);
+  const __m128i separatorMask = _mm_set1_epi16(static_cast<short>(0xFFFE));
   const __m128i zero = _mm_setzero_si128();
   const __m128i belowSurrogates = _mm_set1_epi16(static_cast<short>(0xD7FF));
   while (last - first >= 8) {
     const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(first));
     const __m128i plain = _mm_cmpeq_epi16(_mm_subs_epu16(units, belowSurrogates), zero);
-    const __m128i ends =
-        _mm_or_si128(_mm_cmpeq_epi16(units, zero), _mm_cmpeq_epi16(units, lineEnd));
+    const __m128i breaks = _mm_or_si128(
+        _mm_or_si128(_mm_cmpeq_epi16(units, carriageReturn), _mm_cmpeq_epi16(units, nextLine)),
+        _mm_cmpeq_epi16(_mm_and_si128(units, separatorMask), separators));
+    const __m128i ends = _mm_or_si128(
+        _mm_or_si128(_mm_cmpeq_epi16(units, zero), _mm_cmpeq_epi16(units, lineEnd)), breaks);
     const auto mask = static_cast<unsigned>(_mm_movemask_epi8(ends)) |
                       (~static_cast<unsigned>(_mm_movemask_epi8(plain)) & 0xFFFFU);
     if (mask != 0) {

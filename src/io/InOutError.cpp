@@ -55,7 +55,8 @@ std::string OsErrorMessage(int osCode) {
 
 void RaiseOsError(int osCode, const char* file, unsigned line) {
   const int row = PlatformErrorRow(osCode);
-  throw EInOutError(row != 0 ? row : osCode, OsErrorMessage(osCode), CodeLocationOf(file, line));
+  throw EInOutError(row != 0 ? row : osCode, OsErrorMessage(osCode), CodeLocationOf(file, line),
+                    osCode);
 }
 
 void RaiseOutOfMemory(const char* file, unsigned line) {

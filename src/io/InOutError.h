@@ -27,11 +27,13 @@ public:
 
 class EInOutError : public Exception {
 public:
-  EInOutError(int errorCode, std::string message, std::uint32_t codeLocation)
-      : Exception(std::move(message), codeLocation), ErrorCode(errorCode) {}
+  EInOutError(int errorCode, std::string message, std::uint32_t codeLocation, int osCode = 0)
+      : Exception(std::move(message), codeLocation), ErrorCode(errorCode), OsCode(osCode) {}
   [[nodiscard]] const char* ClassName() const override { return "EInOutError"; }
 
   int ErrorCode;
+  // The operating system's own code when it reported the failure, 0 otherwise.
+  int OsCode;
 };
 
 // A memory allocation that failed: reported like an I/O failure, never an abort.

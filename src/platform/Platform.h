@@ -99,3 +99,13 @@ bool PlatformRunProgram(const std::string& program, const std::vector<std::strin
 // Shows UTF-8 text correctly on the console for the rest of the run, where the console has a code
 // page of its own; the console's own setting comes back when the program ends.
 void PlatformUseUtf8Console();
+
+// What a name leads to, for saying why it is not a file that can be read.
+enum class PathKind { Missing, Folder, Regular, Other, Denied };
+PathKind PlatformPathKind(const std::string& path);
+
+// The system's own words for one of its codes, starting in lower case: "no space left on device".
+std::string PlatformErrorText(int osCode);
+
+// Whether a code means that the reader of a pipe has gone away.
+bool PlatformIsBrokenPipe(int osCode);

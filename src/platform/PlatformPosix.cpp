@@ -1,10 +1,13 @@
 // POSIX implementation of the platform seam.
 #include "platform/Platform.h"
 
+#include <cctype>
 #include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <limits.h>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -163,6 +166,14 @@ std::int64_t WriteAll(int fd, const void* buffer, std::size_t count) {
     if (put < 0 && errno == EINTR) {
       continue;
     }
+    if (put < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      // A non-blocking descriptor inherited from the caller (a pipe to a slow reader): wait
+      // until it takes more, rather than lose what was to be written.
+      pollfd ready{fd, POLLOUT, 0};
+      if (poll(&ready, 1, -1) >= 0 || errno == EINTR) {
+        continue;
+      }
+    }
     if (put <= 0) {
       LastError = put < 0 ? errno : 0;
       return done == 0 && put < 0 ? -1 : static_cast<std::int64_t>(done);
@@ -259,3 +270,25 @@ bool PlatformRunProgram(const std::string& program, const std::vector<std::strin
 }
 
 void PlatformUseUtf8Console() {}
+
+PathKind PlatformPathKind(const std::string& path) {
+  struct stat info {};
+  if (Retried([&] { return stat(path.c_str(), &info); }) != 0) {
+    return errno == EACCES ? PathKind::Denied : PathKind::Missing;
+  }
+  return S_ISDIR(info.st_mode)   ? PathKind::Folder
+         : S_ISREG(info.st_mode) ? PathKind::Regular
+                                 : PathKind::Other;
+}
+
+std::string PlatformErrorText(int osCode) {
+  std::string text = std::strerror(osCode);
+  if (!text.empty()) {
+    text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
+  }
+  return text;
+}
+
+bool PlatformIsBrokenPipe(int osCode) {
+  return osCode == EPIPE;
+}

@@ -416,3 +416,38 @@ void PlatformUseUtf8Console() {
     (void)std::atexit(RestoreConsoleCodePage);
   }
 }
+
+PathKind PlatformPathKind(const std::string& path) {
+  const DWORD attributes = GetFileAttributesW(SystemPath(path).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    return GetLastError() == ERROR_ACCESS_DENIED ? PathKind::Denied : PathKind::Missing;
+  }
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return PathKind::Folder;
+  }
+  return PlatformIsExistingFile(path) ? PathKind::Regular : PathKind::Other;
+}
+
+std::string PlatformErrorText(int osCode) {
+  wchar_t* buffer = nullptr;
+  const DWORD length = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, static_cast<DWORD>(osCode), 0, std::bit_cast<wchar_t*>(&buffer), 0, nullptr);
+  std::string text = length == 0 ? "" : Narrow(std::wstring_view(buffer, length));
+  LocalFree(buffer);
+  while (!text.empty() &&
+         (text.back() == '\n' || text.back() == '\r' || text.back() == '.' || text.back() == ' ')) {
+    text.pop_back();
+  }
+  if (text.empty()) {
+    return "error " + std::to_string(osCode);
+  }
+  if (text[0] >= 'A' && text[0] <= 'Z') {
+    text[0] = static_cast<char>(text[0] - 'A' + 'a');
+  }
+  return text;
+}
+
+bool PlatformIsBrokenPipe(int osCode) {
+  return osCode == ERROR_BROKEN_PIPE || osCode == ERROR_NO_DATA;
+}

@@ -1,6 +1,8 @@
 // vorlanth_check as a user runs it: what it finds in each kind of slip, where, and how it ends.
 #include "Harness.h"
 
+#include <sys/stat.h>
+
 #include <regex>
 #include <sstream>
 
@@ -19,7 +21,7 @@ protected:
 
 // "LINE:COLUMN: severity" of each diagnostic printed for `file`, in order.
 std::vector<std::string> Found(const std::string& out, const std::string& file) {
-  static const std::regex diagnostic("^[^:]+:([0-9]+:[0-9]+: (error|warning)): .*");
+  static const std::regex diagnostic("^[^:]+:([0-9]+:[0-9]+: (error|warning|note)): .*");
   std::vector<std::string> found;
   std::istringstream lines(out);
   std::smatch match;
@@ -37,6 +39,7 @@ struct CheckCase {
   std::string Bytes;
   std::vector<std::string> Expected;
   int Status;
+  const char* Words = ""; // what the messages must say, beyond where
 };
 
 TEST_F(Checker, FindsEachSlipWhereItIs) {
@@ -59,12 +62,89 @@ TEST_F(Checker, FindsEachSlipWhereItIs) {
       {"an empty line", "t.txt", Bom + Bytes(u"0001=a\n\n0002=b\n"), {"2:1: error"}, 1},
       {"a lost \"=\"", "t.txt", Bom + Bytes(u"0001a\n0002=b\n"), {"1:1: error"}, 1},
       {"a pasted line break", "t.txt", Bom + Bytes(u"0001=Hello\nWorld\n"), {"2:1: error"}, 1},
+      {"a line break pasted into a text",
+       "t.txt",
+       Bom + Bytes(u"0001=Optio\nnen\n0003=x\n0004=y\n"),
+       {"2:1: error"},
+       1,
+       "line 1's text seems to go on in it (a line break in the text?); the encoder would read "
+       "\"nen\\n0\" as an id field and make entry 00E0 with the text \"003=x\", and entry 0003 "
+       "of line 3 would be lost"},
+      {"a last line holding only an id",
+       "t.txt",
+       Bom + Bytes(u"0001=a\n0020\n"),
+       {"2:1: error"},
+       1,
+       "cut off there, without a terminator and without an end marker"},
+      {"seven empty lines",
+       "t.txt",
+       Bom + Bytes(u"0001=a\n\n\n\n\n\n\n\n0005=x\n"),
+       {"2:1: error"},
+       1,
+       "lines 2-8 are empty: the encoder reads their LFs into id fields, and would make entry "
+       "0000 with an empty text and entry 0005 with the text \"=x\""},
+      {"an empty line at the end",
+       "t.txt",
+       Bom + Bytes(u"0001=a\n\n"),
+       {"2:1: error"},
+       1,
+       "line 2 is empty at the end of the file"},
+      {"\"=\" deleted",
+       "t.txt",
+       Bom + Bytes(u"0004Optionen\n"),
+       {"1:1: error"},
+       1,
+       "store id 0004 with the text \"ptionen\""},
+      {"two dumps joined inside a text",
+       "t.txt",
+       Bom + Bytes(u"0001=\u00E4ndern\uFEFF0100=Zweite\n"),
+       {"1:12: error"},
+       1,
+       "byte-order mark (U+FEFF)"},
+      {"two dumps joined at a line start",
+       "t.txt",
+       Bom + Bytes(u"0001=a\n\uFEFF0100=Zweite\n"),
+       {"2:1: error"},
+       1,
+       "\"<U+FEFF>0100\""},
+      {"a line separator",
+       "t.txt",
+       Bom + Bytes(u"0001=a\u2028b\n"),
+       {"1:7: warning"},
+       0,
+       "U+2028 (line separator)"},
+      {"found late, printed in order",
+       "t.txt",
+       Bom +
+           Bytes(Units{'0', '0', '0', '1', '=', 0x0A, 0x0A, '0', '0', '0', '2', '=', 0xD800, 0x0A}),
+       {"2:1: error", "3:6: warning"},
+       1},
       {"FFFF before the last line", "t.txt", Bom + Bytes(u"FFFF=\n0001=a\n"), {"1:1: error"}, 1},
       {"FFFF on the last line", "t.txt", Bom + Bytes(u"0001=a\nFFFF=x\n"), {"2:1: warning"}, 0},
       {"no LF at the end", "t.txt", Bom + Bytes(u"0001=a\n0002=bc"), {"2:8: error"}, 1},
       {"a tail shorter than an id field", "t.txt", Bom + Bytes(u"0001=a\n00"), {"2:1: error"}, 1},
-      {"a duplicate id", "t.txt", Bom + Bytes(u"0001=a\n0002=b\n0001=c\n"), {"3:1: warning"}, 0},
-      {"CR LF line ends", "t.txt", Bom + Bytes(u"0001=a\r\n0002=\r\n"), {"1:7: warning"}, 0},
+      {"a duplicate id",
+       "t.txt",
+       Bom + Bytes(u"0001=a\n0002=b\n0001=c\n"),
+       {"3:1: warning", "1:1: note"},
+       0},
+      {"CR LF line ends",
+       "t.txt",
+       Bom + Bytes(u"0001=a\r\n0002=\r\n"),
+       {"1:1: error"},
+       1,
+       "every line ends in CR LF"},
+      {"CR LF on some lines",
+       "t.txt",
+       Bom + Bytes(u"0001=a\r\n0002=b\n0003=c\r\n"),
+       {"1:7: warning", "3:7: warning"},
+       0},
+      {"CR line ends",
+       "t.txt",
+       Bom + Bytes(u"0001=a\r0002=b\r"),
+       {"1:1: error"},
+       1,
+       "all its entries would become one"},
       {"a lone surrogate and U+FFFE",
        "t.txt",
        Bom + Bytes(Units{'0', '0', '0', '1', '=', 0xD800, 'x', 0xFFFE, 0x0A}),
@@ -75,7 +155,13 @@ TEST_F(Checker, FindsEachSlipWhereItIs) {
        Bom + Bytes(Units{'0', '0', '0', '1', '=', 'a', 0, 0x0A}),
        {"1:7: error"},
        1},
-      {"a lone byte at the end", "t.txt", Bom + Bytes(u"0001=a\n") + "\x01", {"2:1: warning"}, 0},
+      {"a dump of odd length",
+       "t.txt",
+       Bom + Bytes(u"0001=a\n") + "\x01",
+       {"1:1: error"},
+       1,
+       "odd number of bytes"},
+      {"an empty table", "t.lang", "", {"1:1: error"}, 1, "the file is empty"},
       {"a clean table", "t.lang", Bytes(Units{1, 'a', 0, 2, 0, 0xFFFF}), {}, 0},
       {"no end marker", "t.lang", Bytes(Units{1, 'a', 0, 2, 'b', 0}), {"2:4: error"}, 1},
       {"an LF in a text", "t.lang", Bytes(Units{1, 'a', 0x0A, 'b', 0, 0xFFFF}), {"1:3: error"}, 1},
@@ -83,7 +169,7 @@ TEST_F(Checker, FindsEachSlipWhereItIs) {
       {"a duplicate id in a table",
        "t.lang",
        Bytes(Units{7, 0, 7, 0, 0xFFFF}),
-       {"2:1: warning"},
+       {"2:1: warning", "1:1: note"},
        0},
       {"a surrogate pair and a lone one",
        "t.lang",
@@ -102,6 +188,7 @@ TEST_F(Checker, FindsEachSlipWhereItIs) {
     const RunResult r = Check({c.File});
     EXPECT_EQ(r.Status, c.Status) << c.Name << "\n" << r.Out << r.Err;
     EXPECT_EQ(Found(r.Out, c.File), c.Expected) << c.Name << "\n" << r.Out;
+    EXPECT_NE(r.Out.find(c.Words), std::string::npos) << c.Name << "\n" << r.Out;
     std::remove(PathOf(c.File).c_str());
   }
 }
@@ -111,16 +198,55 @@ TEST_F(Checker, CommandLine) {
   WriteFile("bad.txt", Bom + Bytes(u"0001=a\n\n0002=b\n"));
   RunResult r = Check({"good.txt", "missing.txt", "bad.txt"});
   EXPECT_EQ(r.Status, 2) << "a file that cannot be read outweighs errors";
-  EXPECT_NE(r.Out.find("good.txt: 2 entries, 0 errors, 1 warnings\n"), std::string::npos) << r.Out;
-  EXPECT_NE(r.Out.find("bad.txt: 2 entries, 1 errors, 0 warnings\n"), std::string::npos) << r.Out;
+  EXPECT_NE(r.Out.find("good.txt: 2 entries, 0 errors, 1 warning\n"), std::string::npos) << r.Out;
+  EXPECT_NE(r.Out.find("bad.txt: 2 entries, 1 error, 0 warnings\n"), std::string::npos) << r.Out;
   EXPECT_NE(r.Err.find("missing.txt"), std::string::npos) << r.Err;
 
   EXPECT_EQ(Check({"good.txt"}).Status, 0);
   EXPECT_EQ(Check({"--strict", "good.txt"}).Status, 1) << "--strict counts warnings";
   r = Check({"--quiet", "good.txt", "bad.txt"});
   EXPECT_EQ(r.Status, 1);
-  EXPECT_EQ(r.Out, "bad.txt:2:1: error: an empty line: the encoder reads its LF into the next "
-                   "line's id field, and entry 0002 would begin its text with \"=\"\n");
+  EXPECT_EQ(r.Out, "bad.txt:2:1: error: line 2 is empty: the encoder reads its LF into an id "
+                   "field, and would make entry 0002 with the text \"=b\"\n");
+  r = Check({"--quiet", "--strict", "good.txt"});
+  EXPECT_EQ(r.Status, 1);
+  EXPECT_EQ(r.Out, "good.txt:2:1: error: id 0001 is already used on line 1\n"
+                   "good.txt:1:1: note: first used here\n");
+
+  // At most 100 of a kind, then how many more; --all prints every one.
+  std::u16string repeated;
+  for (int i = 0; i < 151; ++i) {
+    repeated += u"0007=x\n";
+  }
+  WriteFile("many.dat", Bom + Bytes(repeated));
+  r = Check({"many.dat"});
+  EXPECT_EQ(Found(r.Out, "many.dat").size(), 200U) << "100 warnings, each with its note";
+  EXPECT_NE(r.Out.find("many.dat: 50 more like this\nmany.dat: 151 entries, 0 errors, 150 "
+                       "warnings (read as a dump)\n"),
+            std::string::npos)
+      << r.Out;
+  EXPECT_EQ(Found(Check({"--all", "many.dat"}).Out, "many.dat").size(), 300U);
+
+  // Why a file could not be read; the others are still checked.
+  ASSERT_EQ(mkdir(PathOf("folder.txt").c_str(), 0755), 0);
+  r = Check({"folder.txt", "good.txt"});
+  EXPECT_EQ(r.Status, 2);
+  EXPECT_NE(r.Err.find("folder.txt: is a directory"), std::string::npos) << r.Err;
+  EXPECT_NE(r.Out.find("good.txt: 2 entries"), std::string::npos) << r.Out;
+
+  // A reader that went away ends the run quietly; a full disk is named.
+  RunOptions options;
+  options.Command = CheckerCommand();
+  options.Stdout = StdoutKind::BrokenPipe;
+  r = Run({"good.txt"}, options);
+  EXPECT_EQ(r.Status, 2);
+  EXPECT_EQ(r.Err, "");
+  options.Stdout = StdoutKind::File;
+  options.StdoutPath = "/dev/full";
+  r = Run({"good.txt"}, options);
+  EXPECT_EQ(r.Status, 2);
+  EXPECT_NE(r.Err.find("vorlanth_check: cannot write to standard output: "), std::string::npos)
+      << r.Err;
   for (const char* option : {"--help", "--version"}) {
     r = Check({option});
     EXPECT_EQ(r.Status, 0) << option;

@@ -210,12 +210,16 @@ TEST(FindUnit, FirstMatchAtEveryOffsetForEachScan) {
 
 TEST(FindSpecialTextUnit, EveryLaneAndEveryKind) {
   // Each kind of special unit, and the plain units just below and between them, at every offset.
-  for (const Unit special :
-       {Unit{0x0000}, Unit{0x000A}, Unit{0xD800}, Unit{0xDFFF}, Unit{0xFFFF}}) {
+  for (const Unit special : {Unit{0x0000}, Unit{0x000A}, Unit{0x000D}, Unit{0x0085}, Unit{0x2028},
+                             Unit{0x2029}, Unit{0xD800}, Unit{0xDFFF}, Unit{0xFFFF}}) {
     for (std::size_t at = 0; at < 40; ++at) {
       Units text(40, Unit{0xD7FF});
       text[1] = 0x000B;
       text[2] = 0x0009;
+      text[3] = 0x2027;
+      text[4] = 0x202A;
+      text[5] = 0x0084;
+      text[6] = 0x000C;
       text[at] = special;
       const Unit* found = FindSpecialTextUnit(text.data(), text.data() + text.size());
       ASSERT_EQ(found - text.data(), static_cast<long>(at)) << "unit " << special;

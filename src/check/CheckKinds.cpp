@@ -1,0 +1,217 @@
+#include "check/CheckKinds.h"
+
+#include "convert/DecodeUnits.h"
+
+#include <array>
+
+namespace {
+
+constexpr Severity E = Severity::Error;
+constexpr Severity W = Severity::Warning;
+constexpr Severity N = Severity::Note;
+
+const std::array<DiagnosticKind, static_cast<std::size_t>(CheckKind::Count)> Kinds = {{
+    // Files
+    {E, "empty-dump", "the file is empty: the encoder fails with \"Read beyond end of file\""},
+    {E, "empty-table", "the file is empty: it holds no entry and no end marker"},
+    {E, "too-short-for-mark",
+     "the file is too short for a byte-order mark: the encoder fails with \"Read beyond end of "
+     "file\""},
+    {E, "utf16-be",
+     "no UTF-16 LE byte-order mark: the file is UTF-16 BE (it starts with FE FF); save it as "
+     "UTF-16 LE with a byte-order mark"},
+    {E, "utf8-mark",
+     "no UTF-16 LE byte-order mark: the file is UTF-8 (it starts with EF BB BF); save it as UTF-16 "
+     "LE with a byte-order mark"},
+    {E, "utf8-text",
+     "no UTF-16 LE byte-order mark: the file reads as UTF-8 or ASCII text; save it as UTF-16 LE "
+     "with a byte-order mark"},
+    {E, "no-mark",
+     "no UTF-16 LE byte-order mark: the encoder refuses the file; save it as UTF-16 LE with a "
+     "byte-order mark"},
+    {E, "odd-length",
+     "the file has an odd number of bytes, which no editor writes: a byte was lost or added "
+     "somewhere, and every unit after that place is misread; take the dump from a copy or decode "
+     "the table again"},
+    {W, "lone-byte", "a lone byte at the end, which no unit holds: it is ignored"},
+    {W, "after-end-marker",
+     "bytes after the end marker: the decoder ignores them, and a round trip loses them"},
+    // Dump lines
+    {E, "empty-line",
+     "line {0} is empty: the encoder reads its LF into an id field, and would make {1}"},
+    {E, "empty-lines",
+     "lines {0} are empty: the encoder reads their LFs into id fields, and would make {1}"},
+    {E, "empty-line-at-end",
+     "line {0} is empty at the end of the file: the encoder fails with \"Read beyond end of "
+     "file\" after writing a table without an end marker; delete the empty line"},
+    {E, "empty-lines-at-end",
+     "lines {0} are empty at the end of the file: the encoder fails with \"Read beyond end of "
+     "file\" after writing a table without an end marker; delete the empty lines"},
+    {E, "short-line",
+     "line {0} is too short for an id field{1}; the encoder would read {2} as an id field and "
+     "make {3}{4}"},
+    {E, "short-line-at-end",
+     "line {0} is too short for an id field and ends the file: the encoder fails with \"Read "
+     "beyond end of file\" after writing a table without an end marker"},
+    {E, "short-line-cuts-table",
+     "line {0} is too short for an id field and ends the file: the encoder would make an entry "
+     "{1} of it whose text runs to the end of the file, so the table would be cut off there, "
+     "without a terminator and without an end marker"},
+    {E, "empty-lines-cut-table",
+     "lines {0} are empty and end the file: the encoder would make an entry {1} of them whose "
+     "text runs to the end of the file, so the table would be cut off there, without a "
+     "terminator and without an end marker"},
+    {E, "short-last-line",
+     "the last line is shorter than an id field and has no LF: the encoder fails with \"Read "
+     "beyond end of file\" after writing a table without an end marker"},
+    {E, "bad-id-field",
+     "the id field {0} is not four hex digits and \"=\": the encoder would store id {1} with the "
+     "text {2}"},
+    {E, "mark-in-id-field",
+     "a byte-order mark (U+FEFF) at the start of a line, as where two dumps were joined: the "
+     "encoder reads it into the id field {0} and would store id {1} with the text {2}"},
+    {E, "mark-in-text",
+     "a byte-order mark (U+FEFF) inside a text, as where two dumps were joined: the encoder keeps "
+     "it, and everything after it on this line, in the text of this entry"},
+    {E, "nul-in-text",
+     "a NUL in a text: in the table it ends the entry here, and what follows is read as the next "
+     "entry's id"},
+    {E, "ffff-ends-table", "an FFFF id ends the table here: the {0} after it would be dropped"},
+    {W, "ffff-on-last-line", "an FFFF id on the last line ends the table: its text is dropped"},
+    {E, "no-lf-at-end",
+     "the last line has no LF: its entry would be stored without a terminator, and the end marker "
+     "would follow its text"},
+    {W, "cr-before-lf", "a CR before the LF stays in the entry's text"},
+    {E, "crlf-everywhere",
+     "every line ends in CR LF: the editor changed the line ends, and every entry would keep a CR "
+     "at the end of its text; save the file with LF (Unix) line ends"},
+    {E, "cr-line-ends",
+     "the file uses CR line ends and has no LF: all its entries would become one; save it with "
+     "LF (Unix) line ends"},
+    {W, "duplicate-id", "id {0} is already used on line {1}"},
+    // Table entries
+    {E, "lf-in-table-text",
+     "the text holds an LF: the dump splits the entry here, and encoding it gives a different "
+     "table"},
+    {E, "no-end-marker", "no end marker: the table ends after this entry without FFFF"},
+    {E, "no-end-marker-in-entry", "no end marker: the table ends inside this entry"},
+    {W, "duplicate-id-entry", "id {0} is already used by entry {1}"},
+    // Texts of both
+    {W, "lone-surrogate", "a lone surrogate in a text"},
+    {W, "non-character", "{0} in a text"},
+    {W, "line-break-character",
+     "{0} in a text: an editor may show a line break here, but the table stores the character"},
+    {N, "first-used-here", "first used here"},
+}};
+
+void AppendUtf8(std::string& text, std::uint32_t code) {
+  if (code < 0x80) {
+    text += static_cast<char>(code);
+  } else if (code < 0x800) {
+    text += static_cast<char>(0xC0 | code >> 6);
+    text += static_cast<char>(0x80 | (code & 0x3F));
+  } else if (code < 0x10000) {
+    text += static_cast<char>(0xE0 | code >> 12);
+    text += static_cast<char>(0x80 | (code >> 6 & 0x3F));
+    text += static_cast<char>(0x80 | (code & 0x3F));
+  } else {
+    text += static_cast<char>(0xF0 | code >> 18);
+    text += static_cast<char>(0x80 | (code >> 12 & 0x3F));
+    text += static_cast<char>(0x80 | (code >> 6 & 0x3F));
+    text += static_cast<char>(0x80 | (code & 0x3F));
+  }
+}
+
+// What an editor may show as nothing, or as something else: written out as <U+XXXX>.
+bool IsInvisible(std::uint32_t code) {
+  return code < 0x20 || (code >= 0x7F && code < 0xA0) || (code >= 0xD800 && code <= 0xDFFF) ||
+         (code >= 0xFDD0 && code <= 0xFDEF) || (code & 0xFFFE) == 0xFFFE || code == 0xFEFF ||
+         code == 0x00AD || (code >= 0x200B && code <= 0x200F) ||
+         (code >= 0x2028 && code <= 0x202E) || (code >= 0x2060 && code <= 0x2064);
+}
+
+std::string CodePoint(std::uint32_t code) {
+  constexpr char digits[] = "0123456789ABCDEF";
+  std::string hex;
+  do {
+    hex.insert(hex.begin(), digits[code & 15]);
+    code >>= 4;
+  } while (code != 0 || hex.size() < 4);
+  return "U+" + hex;
+}
+
+} // namespace
+
+const DiagnosticKind& Describe(CheckKind kind) {
+  return Kinds.at(static_cast<std::size_t>(kind));
+}
+
+std::string QuoteUnits(std::span<const Unit> units) {
+  std::string text = "\"";
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    std::uint32_t code = units[i];
+    const bool high = code >= 0xD800 && code <= 0xDBFF;
+    if (high && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
+      code = 0x10000 + ((code - 0xD800) << 10) + (units[++i] - 0xDC00);
+    }
+    if (code == '\n') {
+      text += "\\n";
+    } else if (code == '\r') {
+      text += "\\r";
+    } else if (code == '\t') {
+      text += "\\t";
+    } else if (code == '"' || code == '\\') {
+      text += '\\';
+      text += static_cast<char>(code);
+    } else if (IsInvisible(code)) {
+      text += '<' + CodePoint(code) + '>';
+    } else {
+      AppendUtf8(text, code);
+    }
+  }
+  return text + "\"";
+}
+
+std::string IdText(Unit id) {
+  const auto field = IdField(id);
+  return {field.begin(), field.end() - 1}; // the digits without the "="
+}
+
+std::string DescribeEntry(Unit id, std::span<const Unit> text, bool cut) {
+  if (id == 0xFFFF) {
+    return "the end marker FFFF, which ends the table there";
+  }
+  const std::string entry = "entry " + IdText(id);
+  if (cut) {
+    return entry + " with a text that begins " + QuoteUnits(text);
+  }
+  return text.empty() ? entry + " with an empty text"
+                      : entry + " with the text " + QuoteUnits(text);
+}
+
+std::string JoinEntries(std::span<const std::string> entries, std::uint64_t more) {
+  std::string text;
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    text += (i == 0 ? "" : i + 1 == entries.size() && more == 0 ? " and " : ", ") + entries[i];
+  }
+  return more == 0 ? text : text + ", and " + std::to_string(more) + " more";
+}
+
+std::string LineRange(std::uint64_t first, std::uint64_t last) {
+  return first == last ? std::to_string(first) : std::to_string(first) + "-" + std::to_string(last);
+}
+
+std::string LostEntry(Unit id, std::uint64_t line) {
+  return ", and entry " + IdText(id) + " of line " + std::to_string(line) + " would be lost";
+}
+
+std::string TextGoesOn(std::uint64_t previousLine) {
+  return ": line " + std::to_string(previousLine) +
+         "'s text seems to go on in it (a line break in the text?)";
+}
+
+std::string LineBreakCharacterName(Unit unit) {
+  return unit == 0x2028   ? "U+2028 (line separator)"
+         : unit == 0x2029 ? "U+2029 (paragraph separator)"
+                          : "U+0085 (next line)";
+}

@@ -1,0 +1,87 @@
+// Everything the checker can say, in one table: each kind of finding with its severity, short name
+// and text (CheckKinds.cpp). The scanners name a kind and give its arguments.
+#pragma once
+
+#include "console/Reporter.h"
+#include "io/Unit.h"
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+enum class CheckKind : std::uint8_t {
+  // Files
+  EmptyDump,
+  EmptyTable,
+  TooShortForByteOrderMark,
+  Utf16BigEndian,
+  Utf8WithMark,
+  Utf8Text,
+  NoByteOrderMark,
+  OddLength,
+  LoneByteAtEnd,
+  BytesAfterEndMarker,
+  // Dump lines
+  EmptyLine,
+  EmptyLines,
+  EmptyLineAtEnd,
+  EmptyLinesAtEnd,
+  ShortLine,
+  ShortLineAtEnd,
+  ShortLineCutsTable,
+  EmptyLinesCutTable,
+  ShortLastLine,
+  BadIdField,
+  ByteOrderMarkInIdField,
+  ByteOrderMarkInText,
+  NulInText,
+  FfffEndsTable,
+  FfffOnLastLine,
+  NoLfAtEnd,
+  CrBeforeLf,
+  CrLfEverywhere,
+  CrLineEnds,
+  DuplicateIdLine,
+  // Table entries
+  LfInTableText,
+  NoEndMarker,
+  NoEndMarkerInsideEntry,
+  DuplicateIdEntry,
+  // Texts of both
+  LoneSurrogate,
+  NonCharacter,
+  LineBreakCharacter,
+  FirstUsedHere,
+  Count
+};
+
+const DiagnosticKind& Describe(CheckKind kind);
+
+// Pieces of texts that are lists or quotations, worded here beside the table.
+
+// Quoted file text as UTF-8, with what cannot be seen escaped (\n, \r, \t, <U+FEFF>, <U+2028>,
+// lone surrogates, non-characters and control characters), and quotes and backslashes escaped,
+// so that a diagnostic is one line.
+std::string QuoteUnits(std::span<const Unit> units);
+
+// An id as the dump writes it: four upper-case hexadecimal digits.
+std::string IdText(Unit id);
+
+// One entry the encoder would make: `entry 0005 with the text "=x"`, `... with an empty text`, or
+// `... with a text that begins "..."` when `cut`; the id FFFF is the end marker.
+std::string DescribeEntry(Unit id, std::span<const Unit> text, bool cut);
+
+// "A", "A and B", "A, B and C", and ", and N more" after them.
+std::string JoinEntries(std::span<const std::string> entries, std::uint64_t more);
+
+// Line numbers as a range: "5" or "5-11".
+std::string LineRange(std::uint64_t first, std::uint64_t last);
+
+// ", and entry 0005 of line 6 would be lost", or nothing.
+std::string LostEntry(Unit id, std::uint64_t line);
+
+// ": line 4's text seems to go on in it (a line break in the text?)".
+std::string TextGoesOn(std::uint64_t previousLine);
+
+// What a character that looks like a line break is: "U+2028 (line separator)".
+std::string LineBreakCharacterName(Unit unit);

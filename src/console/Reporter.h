@@ -1,0 +1,93 @@
+// Diagnostics as FILE:LINE:COLUMN: error|warning|note: MESSAGE, for every front end that names
+// places in a file. Each kind of finding has one entry in its front end's table (severity, short
+// name, text with numbered arguments); call sites name the kind and give the arguments. The
+// reporter keeps records rather than text, prints them sorted by line and column, caps each kind,
+// and keeps counting past the cap, so that the summary and the exit status stay true.
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+enum class Severity : std::uint8_t { Error, Warning, Note };
+
+struct DiagnosticKind {
+  Severity Level;
+  const char* Name; // a short name, for tests and for the reader of the table
+  const char* Text; // {0}, {1}, ... stand for the arguments
+};
+
+// The text with each {N} replaced by the N-th argument.
+std::string FormatDiagnostic(std::string_view text, std::initializer_list<std::string> arguments);
+
+// "1 error", "2 errors": the count and the word, singular or plural as the count asks.
+std::string Counted(std::uint64_t count, std::string_view one, std::string_view many);
+
+struct ReporterOptions {
+  bool Quiet = false;  // print only errors
+  bool Strict = false; // a warning is an error: printed and counted as one
+  bool All = false;    // no cap on the diagnostics of one kind
+};
+
+class Reporter {
+public:
+  static constexpr std::uint64_t CapPerKind = 100;
+
+  Reporter(std::string fileName, ReporterOptions options)
+      : FileName(std::move(fileName)), Options(options) {}
+
+  // A finding of `kind` (found by argument-dependent lookup through Describe(kind)).
+  template <class Kind>
+  void Report(Kind kind, std::uint64_t line, std::uint64_t column,
+              std::initializer_list<std::string> arguments = {}) {
+    Add(Describe(kind), line, column, FormatDiagnostic(Describe(kind).Text, arguments));
+  }
+
+  // A second place for the finding reported last, printed right after it, never counted, and
+  // dropped with it.
+  template <class Kind>
+  void Note(Kind kind, std::uint64_t line, std::uint64_t column,
+            std::initializer_list<std::string> arguments = {}) {
+    AddNote(line, column, FormatDiagnostic(Describe(kind).Text, arguments));
+  }
+
+  // Takes back every finding of a kind, when one finding found later says it all better.
+  template <class Kind> void Withdraw(Kind kind) { WithdrawKind(Describe(kind)); }
+
+  // Prints what is held, in line and column order, with a line for each kind past its cap.
+  void Flush();
+
+  std::uint64_t Errors = 0;
+  std::uint64_t Warnings = 0;
+
+private:
+  struct Place {
+    std::uint64_t Line;
+    std::uint64_t Column;
+    std::string Message;
+  };
+  struct Record {
+    Place At;
+    const DiagnosticKind* Kind;
+    bool Error;
+    std::optional<Place> NoteAt;
+  };
+
+  void Add(const DiagnosticKind& kind, std::uint64_t line, std::uint64_t column,
+           std::string message);
+  void AddNote(std::uint64_t line, std::uint64_t column, std::string message);
+  void WithdrawKind(const DiagnosticKind& kind);
+  [[nodiscard]] bool CountsAsError(const DiagnosticKind& kind) const;
+  void Print(const Record& record, std::string& text) const;
+
+  std::string FileName;
+  ReporterOptions Options;
+  std::vector<Record> Records;
+  bool LastKept = false;
+  std::map<const DiagnosticKind*, std::uint64_t> Found; // by kind, cap or not
+  std::map<const DiagnosticKind*, std::uint64_t> Kept;
+};
