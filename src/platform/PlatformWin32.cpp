@@ -449,5 +449,7 @@ std::string PlatformErrorText(int osCode) {
 }
 
 bool PlatformIsBrokenPipe(int osCode) {
-  return osCode == ERROR_BROKEN_PIPE || osCode == ERROR_NO_DATA;
+  // Which of these a closed pipe gives depends on the system and the kind of pipe (Wine says 233).
+  return osCode == ERROR_BROKEN_PIPE || osCode == ERROR_NO_DATA ||
+         osCode == ERROR_PIPE_NOT_CONNECTED;
 }
