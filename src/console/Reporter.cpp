@@ -64,8 +64,10 @@ void Reporter::WithdrawKind(const DiagnosticKind& kind) {
 
 void Reporter::Print(const Record& record, std::string& text) const {
   const auto line = [&](const Place& at, const char* level) {
-    text += FileName + ':' + std::to_string(at.Line) + ':' + std::to_string(at.Column) + ": " +
-            level + ": " + at.Message + '\n';
+    // Column 0: the place is a whole line (FILE:LINE:, as gettext's tools write it).
+    text += FileName + ':' + std::to_string(at.Line) +
+            (at.Column != 0 ? ':' + std::to_string(at.Column) : std::string()) + ": " + level +
+            ": " + at.Message + '\n';
   };
   line(record.At, record.Error ? "error" : "warning");
   if (record.NoteAt) {

@@ -146,6 +146,19 @@ bool CreateNew(RecordFile& file, const std::string& path, const RecordFile& othe
   return true;
 }
 
+bool CreateExclusive(RecordFile& file, const std::string& path) {
+  Allocate(file);
+  const FileHandle handle = PlatformCreateExclusive(path);
+  if (handle == InvalidFileHandle) {
+    if (PlatformLastError() == PlatformExistsError()) {
+      return false;
+    }
+    RaiseLastOsError();
+  }
+  Attach(file, path, handle, true);
+  return true;
+}
+
 std::span<const Unit> PeekRecords(RecordFile& file) {
   if (file.ReadStart < file.ReadEnd) {
     return {file.Buffer.get() + file.ReadStart, file.ReadEnd - file.ReadStart};
@@ -168,7 +181,10 @@ std::span<const Unit> PeekRecords(RecordFile& file) {
     }
     if (got == 0) {
       // The end of the file; a byte that never found its partner is dropped.
-      file.DroppedByte = file.DroppedByte || carried != 0;
+      if (carried != 0) {
+        file.DroppedByte = true;
+        file.DroppedByteValue = bytes[0];
+      }
       return {};
     }
     const std::size_t total = carried + static_cast<std::size_t>(got);
@@ -210,6 +226,16 @@ void WriteRecordsSlow(RecordFile& file, const Unit* units, std::size_t count) {
     if (file.WritePending == file.WriteCapacity) {
       WritePending(file);
     }
+  }
+}
+
+void WriteBytes(RecordFile& file, std::string_view bytes) {
+  RequireOutput(file);
+  WritePending(file);
+  if (!bytes.empty() && PlatformWrite(file.Handle, bytes.data(), bytes.size()) !=
+                            static_cast<std::int64_t>(bytes.size())) {
+    file.WriteFailed = true;
+    RaiseWriteFailure();
   }
 }
 

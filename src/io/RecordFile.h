@@ -16,6 +16,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 
 struct RecordFile {
   RecordFile() = default;
@@ -41,8 +42,10 @@ struct RecordFile {
   std::size_t ReadStart = 0;
   std::size_t ReadEnd = 0;
   bool OddByte = false;
-  // Set once the end is reached with a lone byte left over, which no unit holds.
+  // Set once the end is reached with a lone byte left over, which no unit holds; its value is
+  // kept for a caller that must carry the file over whole.
   bool DroppedByte = false;
+  unsigned char DroppedByteValue = 0;
 
   // Writing (an output): WritePending units wait in the buffer, which holds WriteCapacity. The
   // capacity is 0 for anything but an open output, so that the inline fast path below sends every
@@ -65,6 +68,10 @@ struct RecordFile {
 // untouched, when it is the same file as `other`; otherwise truncates it to length zero. Its
 // buffer is allocated first, so that a lack of memory changes nothing on disk.
 [[nodiscard]] bool CreateNew(RecordFile& file, const std::string& path, const RecordFile& other);
+
+// Creates a new file for writing, beside which no file of that name may exist. Returns false,
+// leaving it closed, when one does.
+[[nodiscard]] bool CreateExclusive(RecordFile& file, const std::string& path);
 
 // The whole units buffered for reading, refilled when none is left; empty only at the end of the
 // file (which is how a reader tells it is there). A lone trailing byte is never part of it.
@@ -90,6 +97,10 @@ inline void WriteRecords(RecordFile& file, const Unit* units, std::size_t count)
   }
   WriteRecordsSlow(file, units, count);
 }
+
+// Writes out everything buffered, then bytes that need not make whole units (a text in UTF-8, or
+// a lone last byte).
+void WriteBytes(RecordFile& file, std::string_view bytes);
 
 // Writes out everything buffered.
 void FlushRecords(RecordFile& file);

@@ -109,3 +109,22 @@ std::string PlatformErrorText(int osCode);
 
 // Whether a code means that the reader of a pipe has gone away.
 bool PlatformIsBrokenPipe(int osCode);
+
+// Creates a file that must not exist yet, for writing only, readable and writable as a new file
+// of the user's would be.
+FileHandle PlatformCreateExclusive(const std::string& path);
+
+// The code PlatformLastError() gives when a file to be created exists already.
+int PlatformExistsError();
+
+// The last modification time of an open file, in seconds since 1970 (UTC).
+bool PlatformModificationTime(FileHandle handle, std::int64_t& seconds);
+
+// Gives an open file the permissions of the file `model`, whose place it is about to take.
+bool PlatformCopyPermissions(const std::string& model, FileHandle handle);
+
+// Moves a file over another, which it replaces in one step.
+bool PlatformReplace(const std::string& from, const std::string& to);
+
+// Removes a file.
+bool PlatformRemove(const std::string& path);

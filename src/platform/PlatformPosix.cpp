@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <limits.h>
@@ -291,4 +292,40 @@ std::string PlatformErrorText(int osCode) {
 
 bool PlatformIsBrokenPipe(int osCode) {
   return osCode == EPIPE;
+}
+
+FileHandle PlatformCreateExclusive(const std::string& path) {
+  constexpr mode_t everyone = S_IRUSR | S_IWUSR | S_IRGRP | S_IWGRP | S_IROTH | S_IWOTH;
+  return AboveStdStreams(Retried(
+      [&] { return open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, everyone); }));
+}
+
+int PlatformExistsError() {
+  return EEXIST;
+}
+
+bool PlatformModificationTime(FileHandle handle, std::int64_t& seconds) {
+  struct stat info {};
+  if (Retried([&] { return fstat(static_cast<int>(handle), &info); }) != 0) {
+    return Fail();
+  }
+  seconds = info.st_mtime;
+  return true;
+}
+
+bool PlatformCopyPermissions(const std::string& model, FileHandle handle) {
+  struct stat info {};
+  if (Retried([&] { return stat(model.c_str(), &info); }) != 0) {
+    return Fail();
+  }
+  return Retried([&] { return fchmod(static_cast<int>(handle), info.st_mode & 07777); }) == 0 ||
+         Fail();
+}
+
+bool PlatformReplace(const std::string& from, const std::string& to) {
+  return rename(from.c_str(), to.c_str()) == 0 || Fail();
+}
+
+bool PlatformRemove(const std::string& path) {
+  return unlink(path.c_str()) == 0 || Fail();
 }

@@ -453,3 +453,40 @@ bool PlatformIsBrokenPipe(int osCode) {
   return osCode == ERROR_BROKEN_PIPE || osCode == ERROR_NO_DATA ||
          osCode == ERROR_PIPE_NOT_CONNECTED;
 }
+
+FileHandle PlatformCreateExclusive(const std::string& path) {
+  return FromHandle(CreateFileW(SystemPath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+int PlatformExistsError() {
+  return ERROR_FILE_EXISTS;
+}
+
+bool PlatformModificationTime(FileHandle handle, std::int64_t& seconds) {
+  FILETIME written{};
+  if (GetFileTime(AsHandle(handle), nullptr, nullptr, &written) == 0) {
+    return Fail();
+  }
+  // 100-nanosecond steps since 1601.
+  const std::uint64_t ticks =
+      (static_cast<std::uint64_t>(written.dwHighDateTime) << 32) | written.dwLowDateTime;
+  seconds = static_cast<std::int64_t>(ticks / 10000000U) - 11644473600LL;
+  return true;
+}
+
+bool PlatformCopyPermissions(const std::string& /*model*/, FileHandle /*handle*/) {
+  // A file moved over another takes the folder's permissions; attributes such as read-only would
+  // stop the move itself.
+  return true;
+}
+
+bool PlatformReplace(const std::string& from, const std::string& to) {
+  return MoveFileExW(SystemPath(from).c_str(), SystemPath(to).c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0 ||
+         Fail();
+}
+
+bool PlatformRemove(const std::string& path) {
+  return DeleteFileW(SystemPath(path).c_str()) != 0 || Fail();
+}

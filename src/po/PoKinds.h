@@ -1,0 +1,27 @@
+// Everything vorlanth_po can say about a PO file or a pairing, in one table (PoKinds.cpp).
+#pragma once
+
+#include "console/Reporter.h"
+
+#include <cstdint>
+
+enum class PoKind : std::uint8_t {
+  // Reading a PO file: each refuses it.
+  NotUtf8,
+  InvalidUtf8,
+  Syntax,
+  DuplicateKey,
+  PluralEntry,
+  NulInString,
+  // Importing
+  StaleMsgid,
+  KeyNotInOriginal,
+  PlaceholdersDiffer,
+  LineBreaksDiffer,
+  // Exporting a pair of tables
+  KeyNotInOriginalTable,
+  TranslationNotCarried,
+  Count
+};
+
+const DiagnosticKind& Describe(PoKind kind);

@@ -1,0 +1,316 @@
+// vorlanth_po: string tables in and out of gettext PO, the format of translators' tools.
+#include "console/CommandLine.h"
+#include "console/Console.h"
+#include "console/Reporter.h"
+#include "convert/UnitStreams.h"
+#include "io/InOutError.h"
+#include "io/RecordFile.h"
+#include "platform/Platform.h"
+#include "po/PoFormat.h"
+#include "po/PoTable.h"
+
+#include <exception>
+#include <new>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int Written = 0;
+constexpr int Refused = 1;
+constexpr int WrongArguments = 2;
+
+const char* const Usage =
+    "Usage: vorlanth_po export [--language CODE] ORIGINAL.lang OUTPUT.pot\n"
+    "       vorlanth_po export [--language CODE] ORIGINAL.lang TRANSLATED.lang OUTPUT.po\n"
+    "       vorlanth_po import [--use-fuzzy] [--strict] ORIGINAL.lang TRANSLATION.po OUTPUT.lang\n";
+
+void ShowHelp() {
+  ConsoleWrite(Usage);
+  ConsoleWrite(
+      "\n"
+      "export makes a PO template from a table, or, given a translated table too, a PO that pairs\n"
+      "each original text with its translation. import builds the translated table: the\n"
+      "original's entries, ids and order, each text taken from the PO where it holds a\n"
+      "translation of that very text.\n"
+      "\n"
+      "Each entry is keyed by msgctxt: its id as four hex digits, and ID#N for the N-th entry\n"
+      "with that id. Empty texts and texts holding a lone surrogate or U+0004 cannot travel in\n"
+      "PO: they are left out, and come back unchanged on import.\n"
+      "\n"
+      "  --language CODE  the PO's Language field\n"
+      "  --use-fuzzy      also use translations marked fuzzy\n"
+      "  --strict         refuse the import when there is any warning\n"
+      "  --help           print this help and exit\n"
+      "  --version        print the version and exit\n"
+      "\n"
+      "The output is written to a temporary file beside it and put in place only when all went\n"
+      "well. Exit status: 0 written, 1 refused or failed (nothing written), 2 wrong arguments.\n");
+}
+
+// The file the run is working on, for the one report of a failure.
+std::string CurrentFile;
+
+// A file name without its folders, for the PO's header: the same on every system.
+std::string BaseName(const std::string& path) {
+  const std::size_t separator = path.find_last_of("/\\:");
+  std::string name = separator == std::string::npos ? path : path.substr(separator + 1);
+  const std::size_t dot = name.rfind('.');
+  return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+}
+
+void OpenInput(RecordFile& file, const std::string& path) {
+  CurrentFile = path;
+  if (!OpenExisting(file, path)) {
+    const PathKind kind = PlatformPathKind(path);
+    throw Exception(kind == PathKind::Folder  ? "is a directory"
+                    : kind == PathKind::Other ? "is not a regular file"
+                                              : "no such file",
+                    CodeLocationOf(__FILE__, __LINE__));
+  }
+}
+
+std::int64_t ModificationTime(const RecordFile& file) {
+  std::int64_t seconds = 0;
+  if (!PlatformModificationTime(file.Handle, seconds)) {
+    RaiseLastOsError();
+  }
+  return seconds;
+}
+
+// The output, written to a new file beside it and moved over it only once everything succeeded;
+// a failed run leaves no temporary file behind and the output as it was.
+class Output {
+public:
+  explicit Output(std::string path) : Path(std::move(path)) {
+    CurrentFile = Path;
+    for (int attempt = 0;; ++attempt) {
+      Temporary = Path + ".vorlanth-" + std::to_string(attempt) + ".tmp";
+      if (CreateExclusive(File, Temporary)) {
+        break;
+      }
+    }
+  }
+  Output(const Output&) = delete;
+  Output& operator=(const Output&) = delete;
+  ~Output() {
+    if (!Committed) {
+      if (File.Open) {
+        (void)PlatformClose(File.Handle);
+        File.Open = false;
+      }
+      (void)PlatformRemove(Temporary);
+    }
+  }
+
+  void Commit() {
+    CurrentFile = Path;
+    // A replaced output keeps its permissions.
+    if (PlatformPathKind(Path) == PathKind::Regular &&
+        !PlatformCopyPermissions(Path, File.Handle)) {
+      RaiseLastOsError();
+    }
+    CloseRecordFile(File);
+    if (!PlatformReplace(Temporary, Path)) {
+      RaiseLastOsError();
+    }
+    Committed = true;
+  }
+
+  RecordFile File;
+
+private:
+  std::string Path;
+  std::string Temporary;
+  bool Committed = false;
+};
+
+// Refuses an output that is one of the inputs under any name (a link, another spelling).
+bool NamesAnInput(const std::string& output, const std::vector<const RecordFile*>& inputs) {
+  RecordFile existing;
+  if (!OpenExisting(existing, output)) {
+    return false;
+  }
+  for (const RecordFile* input : inputs) {
+    bool same = false;
+    if (PlatformSameFile(existing.Handle, input->Handle, same) && same) {
+      return true;
+    }
+  }
+  return false;
+}
+
+std::string ReadAll(RecordFile& file) {
+  std::string bytes;
+  for (std::span<const Unit> units = PeekRecords(file); !units.empty(); units = PeekRecords(file)) {
+    for (const Unit unit : units) {
+      bytes += static_cast<char>(unit & 0xFF);
+      bytes += static_cast<char>(unit >> 8);
+    }
+    SkipRecords(file, units.size());
+  }
+  if (file.DroppedByte) {
+    bytes += static_cast<char>(file.DroppedByteValue);
+  }
+  return bytes;
+}
+
+struct Arguments {
+  std::string Command;
+  std::string Language;
+  bool UseFuzzy = false;
+  bool Strict = false;
+  std::vector<std::string> Files;
+};
+
+int RefuseOutput(const std::string& output) {
+  ConsoleWriteError("vorlanth_po: " + output +
+                    ": is one of the input files; nothing was written\n");
+  return Refused;
+}
+
+int Export(const Arguments& arguments) {
+  const bool paired = arguments.Files.size() == 3;
+  RecordFile original;
+  OpenInput(original, arguments.Files[0]);
+  RecordFile translatedFile;
+  std::vector<const RecordFile*> inputs{&original};
+  if (paired) {
+    OpenInput(translatedFile, arguments.Files[1]);
+    inputs.push_back(&translatedFile);
+  }
+  const std::string& outputPath = arguments.Files.back();
+  if (NamesAnInput(outputPath, inputs)) {
+    return RefuseOutput(outputPath);
+  }
+  PoHeaderFields header;
+  header.Project = BaseName(arguments.Files[0]);
+  header.CreationDate = PoDate(ModificationTime(original));
+  header.Language = arguments.Language;
+  header.Generator = "vorlanth_po " VORLANTH_VERSION;
+  std::optional<TranslatedTable> translated;
+  Reporter warnings(paired ? arguments.Files[1] : arguments.Files[0], {});
+  if (paired) {
+    header.RevisionDate = PoDate(ModificationTime(translatedFile));
+    CurrentFile = arguments.Files[1];
+    FileUnitSource source{translatedFile};
+    translated = ReadTranslated(source);
+  }
+  std::string po = PoHeader(header);
+  CurrentFile = arguments.Files[0];
+  FileUnitSource source{original};
+  const ExportCounts counts =
+      ExportUnits(source, translated ? &*translated : nullptr, po, warnings);
+  warnings.Flush();
+  Output output(outputPath);
+  WriteBytes(output.File, po);
+  output.Commit();
+  ConsoleWrite(outputPath + ": " + Counted(counts.Entries, "entry", "entries") + ": " +
+               std::to_string(counts.Translated) + " translated, " +
+               std::to_string(counts.Entries - counts.Translated - counts.LeftOut) +
+               " untranslated, " + std::to_string(counts.LeftOut) + " left out\n");
+  return Written;
+}
+
+int Import(const Arguments& arguments) {
+  RecordFile original;
+  OpenInput(original, arguments.Files[0]);
+  RecordFile poFile;
+  OpenInput(poFile, arguments.Files[1]);
+  const std::string& outputPath = arguments.Files[2];
+  if (NamesAnInput(outputPath, {&original, &poFile})) {
+    return RefuseOutput(outputPath);
+  }
+  const std::string text = ReadAll(poFile);
+  PoCatalog catalog;
+  Reporter reporter(arguments.Files[1], ReporterOptions{.Strict = arguments.Strict});
+  if (!ReadPo(text, catalog, reporter)) {
+    reporter.Flush();
+    return Refused;
+  }
+  Output output(outputPath);
+  FileUnitSource source{original};
+  FileUnitSink sink{output.File};
+  CurrentFile = arguments.Files[0];
+  const ImportCounts counts = ImportUnits(source, catalog, arguments.UseFuzzy, sink, reporter);
+  reporter.Flush();
+  if (reporter.Errors != 0) {
+    ConsoleWriteError("vorlanth_po: --strict: " + Counted(reporter.Errors, "warning", "warnings") +
+                      "; nothing was written\n");
+    return Refused;
+  }
+  if (original.DroppedByte) {
+    WriteBytes(output.File, std::string(1, static_cast<char>(original.DroppedByteValue)));
+  }
+  output.Commit();
+  ConsoleWrite(outputPath + ": " + std::to_string(counts.Entries) + " entries: " +
+               std::to_string(counts.Translated) + " translated, " + std::to_string(counts.Fuzzy) +
+               " fuzzy, " + std::to_string(counts.Untranslated) + " untranslated, " +
+               std::to_string(counts.Stale) + " stale, " + std::to_string(counts.NotInOriginal) +
+               " not in the original, " + std::to_string(counts.LeftOut) + " left out\n");
+  return Written;
+}
+
+int WrongUsage(const std::string& why) {
+  ConsoleWriteError("vorlanth_po: " + why + "\n" + Usage);
+  return WrongArguments;
+}
+
+int Run(const std::vector<std::string>& words) {
+  Arguments arguments;
+  bool optionsEnd = false;
+  for (std::size_t i = 0; i < words.size(); ++i) {
+    const std::string& word = words[i];
+    if (!optionsEnd && word == "--help") {
+      ShowHelp();
+      return Written;
+    }
+    if (!optionsEnd && word == "--version") {
+      ConsoleWrite("vorlanth_po " VORLANTH_VERSION "\n");
+      return Written;
+    }
+    if (optionsEnd || word.size() < 2 || word[0] != '-') {
+      (arguments.Command.empty() ? arguments.Command : arguments.Files.emplace_back()) = word;
+    } else if (word == "--") {
+      optionsEnd = true;
+    } else if (word == "--language" && i + 1 < words.size()) {
+      arguments.Language = words[++i];
+    } else if (word == "--use-fuzzy") {
+      arguments.UseFuzzy = true;
+    } else if (word == "--strict") {
+      arguments.Strict = true;
+    } else {
+      return WrongUsage("unknown option " + word);
+    }
+  }
+  if (arguments.Command == "export" && !arguments.UseFuzzy && !arguments.Strict &&
+      (arguments.Files.size() == 2 || arguments.Files.size() == 3)) {
+    return Export(arguments);
+  }
+  if (arguments.Command == "import" && arguments.Language.empty() && arguments.Files.size() == 3) {
+    return Import(arguments);
+  }
+  return WrongUsage(arguments.Command.empty() ? "no command" : "wrong arguments");
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+  PlatformStartup();
+  int status = Refused;
+  try {
+    status = Run(ProgramArguments(argc, argv));
+  } catch (const Exception& failure) {
+    const auto* inOut = dynamic_cast<const EInOutError*>(&failure);
+    const std::string reason =
+        inOut != nullptr && inOut->OsCode != 0 ? PlatformErrorText(inOut->OsCode) : failure.Message;
+    const std::string text = "vorlanth_po: " + (CurrentFile.empty() ? "" : CurrentFile + ": ") +
+                             reason + "; nothing was written\n";
+    (void)PlatformStdWrite(StdStream::Error, text.data(), text.size());
+  } catch (const std::bad_alloc&) {
+    const std::string text = "vorlanth_po: Out of memory; nothing was written\n";
+    (void)PlatformStdWrite(StdStream::Error, text.data(), text.size());
+  }
+  return status;
+}

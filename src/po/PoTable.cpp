@@ -1,0 +1,126 @@
+#include "po/PoTable.h"
+
+#include "convert/DecodeUnits.h"
+
+#include <utf8.h>
+
+#include <algorithm>
+#include <cstring>
+
+std::string KeyCounter::Next(Unit id) {
+  const std::uint32_t occurrence = ++Seen[id];
+  const auto field = IdField(id);
+  std::string key(field.begin(), field.end() - 1);
+  return occurrence == 1 ? key : key + "#" + std::to_string(occurrence);
+}
+
+bool Carriable(std::span<const Unit> text) {
+  if (text.empty()) {
+    return false;
+  }
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const Unit unit = text[i];
+    if (unit == 0x0004 || (unit >= 0xDC00 && unit <= 0xDFFF)) {
+      return false;
+    }
+    if (unit >= 0xD800 && unit <= 0xDBFF) {
+      if (i + 1 == text.size() || text[i + 1] < 0xDC00 || text[i + 1] > 0xDFFF) {
+        return false;
+      }
+      ++i;
+    }
+  }
+  return true;
+}
+
+std::string ToUtf8(std::span<const Unit> text) {
+  std::string out;
+  out.reserve(text.size());
+  utf8::unchecked::utf16to8(text.begin(), text.end(), std::back_inserter(out));
+  return out;
+}
+
+std::vector<Unit> ToUnits(const std::string& text) {
+  std::vector<Unit> out;
+  out.reserve(text.size());
+  utf8::unchecked::utf8to16(text.begin(), text.end(), std::back_inserter(out));
+  return out;
+}
+
+namespace {
+
+bool IsNameCharacter(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+         c == '-' || c == '.';
+}
+
+// The length of a printf conversion at `at` (which holds '%'), or 0.
+std::size_t PrintfLength(const std::string& text, std::size_t at) {
+  std::size_t i = at + 1;
+  if (i < text.size() && text[i] == '%') {
+    return 2;
+  }
+  const auto digits = [&] {
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
+      ++i;
+    }
+  };
+  const std::size_t start = i;
+  digits();
+  if (i < text.size() && text[i] == '$' && i > start) {
+    ++i; // a numbered argument
+  } else {
+    i = start;
+  }
+  while (i < text.size() && std::strchr("-+ #0'", text[i]) != nullptr) {
+    ++i;
+  }
+  if (i < text.size() && text[i] == '*') {
+    ++i;
+  } else {
+    digits();
+  }
+  if (i < text.size() && text[i] == '.') {
+    ++i;
+    digits();
+  }
+  while (i < text.size() && std::strchr("hlLqjzt", text[i]) != nullptr) {
+    ++i;
+  }
+  return i < text.size() && std::strchr("diouxXeEfFgGaAcspn", text[i]) != nullptr ? i + 1 - at : 0;
+}
+
+} // namespace
+
+std::vector<std::string> Placeholders(const std::string& text) {
+  std::vector<std::string> found;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    std::size_t length = 0;
+    if (text[i] == '%') {
+      length = PrintfLength(text, i);
+    } else if (text[i] == '{') {
+      std::size_t end = i + 1;
+      while (end < text.size() && end - i <= 64 &&
+             (IsNameCharacter(text[end]) || text[end] == ':' || text[end] == ',' ||
+              text[end] == '#')) {
+        ++end;
+      }
+      length = end < text.size() && text[end] == '}' ? end + 1 - i : 0;
+    } else if (text[i] == '<') {
+      std::size_t end = i + 1 + (i + 1 < text.size() && text[i + 1] == '/' ? 1 : 0);
+      const bool named = end < text.size() && ((text[end] >= 'a' && text[end] <= 'z') ||
+                                               (text[end] >= 'A' && text[end] <= 'Z'));
+      while (named && end < text.size() && end - i <= 256 && text[end] != '>' && text[end] != '<' &&
+             text[end] != '\n') {
+        ++end;
+      }
+      length = named && end < text.size() && text[end] == '>' ? end + 1 - i : 0;
+    }
+    if (length != 0) {
+      found.push_back(text.substr(i, length));
+      i += length - 1;
+    }
+  }
+  std::sort(found.begin(), found.end());
+  return found;
+}
