@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <memory>
 #include <span>
 #include <string>
 #include <unordered_map>
@@ -22,10 +21,10 @@ class KeyCounter {
 public:
   std::string Next(Unit id);
   // How many entries with this id came before the last one named.
-  [[nodiscard]] std::uint32_t Occurrence(Unit id) const { return Seen[id]; }
+  [[nodiscard]] std::uint32_t Occurrence(Unit id) const { return Seen.at(id); }
 
 private:
-  std::unique_ptr<std::uint32_t[]> Seen = std::make_unique<std::uint32_t[]>(65536);
+  std::unordered_map<Unit, std::uint32_t> Seen;
 };
 
 // Whether a PO file can carry a text: not empty (gettext reads an empty msgid as the header), no

@@ -163,12 +163,14 @@ TEST_F(WindowsPackage, HoldsTheProgramsAndTheirPapersOnly) {
   for (const auto& entry : std::filesystem::directory_iterator(Folder())) {
     names.insert(entry.path().filename().string());
   }
-  EXPECT_EQ(names, (std::set<std::string>{"LICENSE", "README.md", "vorlanth_check.exe",
-                                          "vorlanth_drop.exe", "vorlanth_lang.exe"}));
+  EXPECT_EQ(names,
+            (std::set<std::string>{"LICENSE", "README.md", "vorlanth_check.exe",
+                                   "vorlanth_drop.exe", "vorlanth_lang.exe", "vorlanth_po.exe"}));
 }
 
 TEST_F(WindowsPackage, VersionResourceAndManifest) {
-  for (const char* program : {"vorlanth_lang.exe", "vorlanth_check.exe", "vorlanth_drop.exe"}) {
+  for (const char* program :
+       {"vorlanth_lang.exe", "vorlanth_check.exe", "vorlanth_po.exe", "vorlanth_drop.exe"}) {
     std::ifstream file(Folder() + program, std::ios::binary);
     const std::string exe((std::istreambuf_iterator<char>(file)), {});
     // In the StringFileInfo block each value follows its key and the padding to 4 bytes.

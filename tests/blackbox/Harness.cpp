@@ -54,11 +54,22 @@ const std::vector<std::string>& ProgramCommand() {
   return command;
 }
 
+namespace {
+
+std::vector<std::string> CommandIn(const char* path) {
+  const std::vector<std::string> lines = ReadConfiguration(path);
+  return {lines.begin() + 1, lines.end()};
+}
+
+} // namespace
+
 const std::vector<std::string>& CheckerCommand() {
-  static const std::vector<std::string> command = [] {
-    const std::vector<std::string> lines = ReadConfiguration(VORLANTH_CHECK_COMMAND_FILE);
-    return std::vector<std::string>(lines.begin() + 1, lines.end());
-  }();
+  static const std::vector<std::string> command = CommandIn(VORLANTH_CHECK_COMMAND_FILE);
+  return command;
+}
+
+const std::vector<std::string>& PoCommand() {
+  static const std::vector<std::string> command = CommandIn(VORLANTH_PO_COMMAND_FILE);
   return command;
 }
 

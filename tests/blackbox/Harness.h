@@ -36,6 +36,7 @@ struct RunResult {
 // suite's configuration.
 const std::vector<std::string>& ProgramCommand();
 const std::vector<std::string>& CheckerCommand();
+const std::vector<std::string>& PoCommand();
 
 // Whether the program under test is the Windows build (run through Wine).
 bool ProgramRunsOnWindows();
