@@ -375,8 +375,10 @@ bool ReadPo(std::string_view text, PoCatalog& catalog, Reporter& reporter) {
       pending.Plural = true;
       pending.Last = Part::StrPlural;
     } else {
-      reader.Fail(number, PoKind::Syntax,
-                  {"\"" + std::string(keyword) + "\" is not expected here"});
+      std::string message(1, '"');
+      message += keyword;
+      message += "\" is not expected here";
+      reader.Fail(number, PoKind::Syntax, {message});
     }
   }
   if (!reader.Failed) {
