@@ -2,6 +2,7 @@
 // give, for the benchmark. Seeded, so every run with the same arguments writes the same bytes.
 //
 //   make_table SIZE_MIB SEED TABLE [DUMP]
+//   make_table --full-ids SEED TABLE [DUMP]   one entry for each id 0000-FFFE, in order
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -80,10 +81,12 @@ Units Text(std::mt19937& random) {
 
 int main(int argc, char** argv) {
   if (argc < 4) {
-    std::fprintf(stderr, "usage: make_table SIZE_MIB SEED TABLE [DUMP]\n");
+    std::fprintf(stderr, "usage: make_table SIZE_MIB|--full-ids SEED TABLE [DUMP]\n");
     return 2;
   }
-  const std::uint64_t targetBytes = std::strtoull(argv[1], nullptr, 10) << 20;
+  const bool fullIds = std::string(argv[1]) == "--full-ids";
+  const std::uint64_t targetBytes =
+      fullIds ? UINT64_MAX : std::strtoull(argv[1], nullptr, 10) << 20;
   std::mt19937 random(static_cast<std::uint32_t>(std::strtoul(argv[2], nullptr, 10)));
   Output table;
   Output dump;
@@ -98,10 +101,17 @@ int main(int argc, char** argv) {
   std::uint16_t id = 0;
   static constexpr std::uint16_t digits[] = {'0', '1', '2', '3', '4', '5', '6', '7',
                                              '8', '9', 'A', 'B', 'C', 'D', 'E', 'F'};
-  while (written + 2 < targetBytes) {
-    id = static_cast<std::uint16_t>(id + 1 + (random() % 10 == 0 ? random() % 40 : 0));
-    if (id >= 0xFFFF) {
-      id = static_cast<std::uint16_t>(random() % 16);
+  for (std::uint32_t entries = 0; written + 2 < targetBytes; ++entries) {
+    if (fullIds) {
+      if (entries == 0xFFFF) {
+        break;
+      }
+      id = static_cast<std::uint16_t>(entries);
+    } else {
+      id = static_cast<std::uint16_t>(id + 1 + (random() % 10 == 0 ? random() % 40 : 0));
+      if (id >= 0xFFFF) {
+        id = static_cast<std::uint16_t>(random() % 16);
+      }
     }
     const Units text = Text(random);
     Units entry{id};

@@ -25,6 +25,7 @@ done
 
 program=$(realpath "$build/vorlanth_lang")
 checker=$(realpath "$build/vorlanth_check")
+po_bridge=$(realpath "$build/vorlanth_po" 2>/dev/null || true)
 maker=$(realpath "$build/make_table")
 work=$(mktemp -d "${TMPDIR:-/tmp}/vorlanth-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -138,6 +139,46 @@ echo "The checker, each run paired with a decode of the same table"
 echo "| file and size              | median ms | ratio to decode | peak KiB |"
 echo "|----------------------------|-----------|-----------------|----------|"
 printf '%s\n' "${checks[@]}"
+
+# The PO bridge on a table of every id (65,535 entries, about 10 MB), each run paired with msgfmt
+# compiling the same PO.
+if [ -x "$po_bridge" ] && command -v msgfmt >/dev/null; then
+  "$maker" --full-ids 5 p.lang
+  "$maker" --full-ids 6 q.lang
+  "$po_bridge" export p.lang q.lang p.po >/dev/null
+  pos=()
+  measure_po() {
+    local label=$1 ratios=() walls=() m t
+    shift
+    for ((i = 0; i < runs; i++)); do
+      if ((i % 2 == 0)); then
+        sync; m=$(timed msgfmt -o /dev/null p.po); sync; t=$(timed "$po_bridge" "$@")
+      else
+        sync; t=$(timed "$po_bridge" "$@"); sync; m=$(timed msgfmt -o /dev/null p.po)
+      fi
+      walls+=("$t")
+      ratios+=("$(awk -v t="$t" -v m="$m" 'BEGIN { printf "%.4f", t / m }')")
+    done
+    local wall ratio rss
+    wall=$(printf '%s\n' "${walls[@]}" | median)
+    ratio=$(printf '%s\n' "${ratios[@]}" | median)
+    rss=$(peak_rss_kib "$po_bridge" "$@")
+    pos+=("$(awk -v l="$label" -v w="$wall" -v r="$ratio" -v m="$rss" \
+      'BEGIN { printf "| %-26s | %9.1f | %15.2fx | %8d |", l, w / 1000, r, m }')")
+  }
+  measure_po "export template" export p.lang p.pot
+  measure_po "export pair" export p.lang q.lang p2.po
+  measure_po "import" import p.lang p.po p.out.lang
+  "$po_bridge" import p.lang p.pot p.back.lang >/dev/null
+  check p.back.lang p.lang
+  msgfmt_rss=$(peak_rss_kib msgfmt -o /dev/null p.po)
+  echo
+  echo "vorlanth_po on 65,535 entries ($(stat -c %s p.lang) bytes; the PO $(stat -c %s p.po) bytes), each run paired with msgfmt -o /dev/null of the PO (peak $msgfmt_rss KiB)"
+  echo "| run                        | median ms | ratio to msgfmt | peak KiB |"
+  echo "|----------------------------|-----------|-----------------|----------|"
+  printf '%s\n' "${pos[@]}"
+  rm -f p.* p2.po q.lang
+fi
 
 if command -v valgrind >/dev/null; then
   "$maker" 4 3 s.lang s.ref.txt
