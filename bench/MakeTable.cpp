@@ -3,6 +3,7 @@
 //
 //   make_table SIZE_MIB SEED TABLE [DUMP]
 //   make_table --full-ids SEED TABLE [DUMP]   one entry for each id 0000-FFFE, in order
+//   make_table --short SIZE_MIB SEED TABLE [DUMP]   short UI strings only: texts of 3-25 units
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -49,10 +50,15 @@ std::uint16_t Letter(std::mt19937& random, int script) {
   }
 }
 
+// Only short strings (menu items, labels, names) when set.
+bool ShortOnly = false;
+
 Units Text(std::mt19937& random) {
   const unsigned kind = random() % 100;
   std::size_t length = 0;
-  if (kind < 3) {
+  if (ShortOnly) {
+    length = 3 + random() % 23;
+  } else if (kind < 3) {
     length = 0; // an empty entry
   } else if (kind < 88) {
     length = 3 + random() % 38; // menu labels, buttons, short messages
@@ -80,6 +86,11 @@ Units Text(std::mt19937& random) {
 } // namespace
 
 int main(int argc, char** argv) {
+  if (argc > 1 && std::string(argv[1]) == "--short") {
+    ShortOnly = true;
+    ++argv;
+    --argc;
+  }
   if (argc < 4) {
     std::fprintf(stderr, "usage: make_table SIZE_MIB|--full-ids SEED TABLE [DUMP]\n");
     return 2;

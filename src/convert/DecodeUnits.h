@@ -4,8 +4,12 @@
 #include "convert/FindUnit.h"
 #include "convert/Formats.h"
 
+#include <algorithm>
 #include <array>
+#include <bit>
+#include <concepts>
 #include <cstdint>
+#include <cstring>
 
 namespace detail {
 
@@ -30,9 +34,117 @@ inline std::array<Unit, IdFieldUnits> IdField(Unit id) {
   return {high[0], high[1], low[0], low[1], IdFieldEnd};
 }
 
+// A sink that lends its buffer: Reserve(n) gives room for n units, Commit(count) keeps the first
+// count of them. The conversions write whole blocks of short entries straight into it.
+template <class Sink>
+concept ReservingSink = requires(Sink& sink, std::size_t count) {
+  { sink.Reserve(count) } -> std::same_as<Unit*>;
+  sink.Commit(count);
+};
+
 namespace detail {
 
-template <UnitFinder Find, class Source, class Sink>
+// Two digits of an id field as one 32-bit word of two little-endian units, for each id byte.
+struct IdFieldWords {
+  std::array<std::uint32_t, 256> Words{};
+  constexpr IdFieldWords() {
+    for (std::size_t i = 0; i < 256; ++i) {
+      const auto& pair = HexPairs.Pairs[i];
+      Words[i] = static_cast<std::uint32_t>(pair[0]) | static_cast<std::uint32_t>(pair[1]) << 16;
+    }
+  }
+};
+inline constexpr IdFieldWords IdWords;
+
+// Copies a text of `count` units. One of at most 32 units is moved as one or two fixed 32-byte
+// blocks (the second overlapping the first), not by a call. The destination has room for 16
+// units past the text; the source, when `readable` says so.
+inline void CopyShortText(Unit* to, const Unit* from, std::size_t count, bool readable) {
+  if (count <= 16 && readable) {
+    std::memcpy(to, from, 16 * sizeof(Unit));
+  } else if (count <= 32 && count > 16) {
+    std::memcpy(to, from, 16 * sizeof(Unit));
+    std::memcpy(to + count - 16, from + count - 16, 16 * sizeof(Unit));
+  } else {
+    std::memcpy(to, from, count * sizeof(Unit));
+  }
+}
+
+// Decodes the whole entries at the start of [next, last) straight into the sink's buffer: where
+// each text ends comes from a mask of the terminators among 64 units at a time, so that a short
+// entry costs little more than its units. Stops at the end marker (setting `ended`), or at the
+// first entry whose terminator lies past the last full 64 units, which the caller then reads the
+// general way; returns where it stopped.
+template <UnitMasker Mask, class Sink>
+const Unit* DecodeBlocks(const Unit* next, const Unit* last, Sink& sink, std::uint64_t& entries,
+                         bool& ended) {
+  // An entry of n input units gives at most 3n output units (an id alone gives six), so room for
+  // three times a block's input covers every entry that ends in it; the room is checked once per
+  // block, not per entry.
+  constexpr std::ptrdiff_t Block = 8192;
+  constexpr std::ptrdiff_t Slack = 16; // for the fixed-width moves of a short text
+  if (last - next < 66) {
+    return next;
+  }
+  const auto reserve = [&sink](std::ptrdiff_t units) {
+    return sink.Reserve(static_cast<std::size_t>(3 * units + Slack));
+  };
+  Unit* start = reserve(Block);
+  Unit* out = start;
+  const Unit* limit = next + Block; // entries that end before it have room
+  const Unit* base = next + 1;      // the mask covers [base, base + 64)
+  std::uint64_t mask = Mask(base, TextTerminator);
+  std::uint64_t decoded = 0;
+  while (last - next >= 2) {
+    const Unit id = *next;
+    if (id == EndMarkerId) {
+      ended = true;
+      ++next;
+      break;
+    }
+    const Unit* const text = next + 1;
+    if (text - base >= 64) {
+      base = text;
+      if (last - base < 64) {
+        break;
+      }
+      mask = Mask(base, TextTerminator);
+    }
+    std::uint64_t found = mask & (~std::uint64_t{0} << (text - base));
+    bool masked = true;
+    while (found == 0 && (masked = last - (base + 64) >= 64)) {
+      base += 64;
+      mask = Mask(base, TextTerminator);
+      found = mask;
+    }
+    if (!masked) {
+      break; // the rest goes the general way
+    }
+    const Unit* const stop = base + std::countr_zero(found);
+    if (stop >= limit) [[unlikely]] {
+      sink.Commit(static_cast<std::size_t>(out - start));
+      const std::ptrdiff_t units = std::max(Block, stop + 1 - next);
+      start = reserve(units);
+      out = start;
+      limit = next + units;
+    }
+    const auto length = static_cast<std::size_t>(stop - text);
+    const std::uint64_t digits = static_cast<std::uint64_t>(IdWords.Words[id >> 8]) |
+                                 static_cast<std::uint64_t>(IdWords.Words[id & 0xFF]) << 32;
+    std::memcpy(out, &digits, sizeof digits);
+    out[4] = IdFieldEnd;
+    CopyShortText(out + IdFieldUnits, text, length, last - text >= 16);
+    out[IdFieldUnits + length] = LineEnd;
+    out += IdFieldUnits + length + 1;
+    ++decoded;
+    next = stop + 1;
+  }
+  sink.Commit(static_cast<std::size_t>(out - start));
+  entries += decoded;
+  return next;
+}
+
+template <UnitFinder Find, UnitMasker Mask, class Source, class Sink>
 std::uint64_t DecodeUnitsWith(Source& source, Sink& sink) {
   std::uint64_t entries = 0;
   bool inText = false;
@@ -45,6 +157,20 @@ std::uint64_t DecodeUnitsWith(Source& source, Sink& sink) {
     const Unit* const last = next + chunk.size();
     while (next != last) {
       if (!inText) {
+        if constexpr (ReservingSink<Sink>) {
+          // Whole entries go the block way, from the start of a chunk or once an entry that
+          // straddled two chunks is done.
+          bool ended = false;
+          const Unit* const from = next;
+          next = DecodeBlocks<Mask>(next, last, sink, entries, ended);
+          if (ended) {
+            source.Advance(static_cast<std::size_t>(next - chunk.data()));
+            return entries;
+          }
+          if (next != from) {
+            continue;
+          }
+        }
         const Unit id = *next++;
         if (id == EndMarkerId) {
           source.Advance(static_cast<std::size_t>(next - chunk.data()));
@@ -74,6 +200,6 @@ std::uint64_t DecodeUnitsWith(Source& source, Sink& sink) {
 // Converts entries until the end marker or the end of the input; returns the number of entries.
 // An entry cut short by the end of the input still counts, its line without an LF.
 template <class Source, class Sink> std::uint64_t DecodeUnits(Source& source, Sink& sink) {
-  return WideScanAvailable() ? detail::DecodeUnitsWith<FindUnitWide>(source, sink)
-                             : detail::DecodeUnitsWith<FindUnit>(source, sink);
+  return WideScanAvailable() ? detail::DecodeUnitsWith<FindUnitWide, UnitMaskWide>(source, sink)
+                             : detail::DecodeUnitsWith<FindUnit, UnitMask>(source, sink);
 }

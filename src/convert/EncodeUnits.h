@@ -1,10 +1,12 @@
 // The encoder's core: text dump units in (after the byte-order mark), string table units out.
 #pragma once
 
+#include "convert/DecodeUnits.h"
 #include "convert/FindUnit.h"
 #include "convert/Formats.h"
 #include "hexconvert/HexConvert.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -59,7 +61,74 @@ struct EncodeResult {
 
 namespace detail {
 
-template <UnitFinder Find, class Source, class Sink>
+// Encodes the whole lines at the start of [next, last) straight into the sink's buffer, finding
+// each line's end in a mask of the LFs among 64 units at a time (as DecodeBlocks does for
+// terminators). Stops after an FFFF id field (setting `ended`), or at the first line whose LF lies
+// past the last full 64 units; returns where it stopped.
+template <UnitMasker Mask, class Sink>
+const Unit* EncodeBlocks(const Unit* next, const Unit* last, Sink& sink, std::uint64_t& lines,
+                         bool& ended) {
+  // A line gives fewer units than it has (its 5-unit id field becomes one), so room for a block's
+  // input covers every line that ends in it.
+  constexpr std::ptrdiff_t Block = 8192;
+  constexpr std::ptrdiff_t Slack = 16;
+  constexpr auto Field = static_cast<std::ptrdiff_t>(IdFieldUnits);
+  if (last - next < Field + 66) {
+    return next;
+  }
+  Unit* start = sink.Reserve(static_cast<std::size_t>(Block + Slack));
+  Unit* out = start;
+  const Unit* limit = next + Block;
+  const Unit* base = next + IdFieldUnits;
+  std::uint64_t mask = Mask(base, LineEnd);
+  std::uint64_t encoded = 0;
+  while (last - next >= Field + 1) {
+    const Unit* const text = next + IdFieldUnits;
+    if (text - base >= 64) {
+      base = text;
+      if (last - base < 64) {
+        break;
+      }
+      mask = Mask(base, LineEnd);
+    }
+    std::uint64_t found = mask & (~std::uint64_t{0} << (text - base));
+    bool masked = true;
+    while (found == 0 && (masked = last - (base + 64) >= 64)) {
+      base += 64;
+      mask = Mask(base, LineEnd);
+      found = mask;
+    }
+    if (!masked) {
+      break; // the rest goes the general way
+    }
+    const Unit id = IdFieldValue(next);
+    ++encoded;
+    if (id == EndMarkerId) {
+      ended = true;
+      next = text;
+      break;
+    }
+    const Unit* const stop = base + std::countr_zero(found);
+    if (stop >= limit) [[unlikely]] {
+      sink.Commit(static_cast<std::size_t>(out - start));
+      const std::ptrdiff_t units = std::max(Block, stop + 1 - next);
+      start = sink.Reserve(static_cast<std::size_t>(units + Slack));
+      out = start;
+      limit = next + units;
+    }
+    const auto length = static_cast<std::size_t>(stop - text);
+    out[0] = id;
+    CopyShortText(out + 1, text, length, last - text >= 16);
+    out[1 + length] = TextTerminator;
+    out += length + 2;
+    next = stop + 1;
+  }
+  sink.Commit(static_cast<std::size_t>(out - start));
+  lines += encoded;
+  return next;
+}
+
+template <UnitFinder Find, UnitMasker Mask, class Source, class Sink>
 EncodeResult EncodeUnitsWith(Source& source, Sink& sink) {
   std::uint64_t lines = 0;
   bool inText = false;
@@ -74,6 +143,21 @@ EncodeResult EncodeUnitsWith(Source& source, Sink& sink) {
     const Unit* const last = next + chunk.size();
     while (next != last) {
       if (!inText) {
+        if constexpr (ReservingSink<Sink>) {
+          if (fieldUnits == 0) {
+            bool ended = false;
+            const Unit* const from = next;
+            next = EncodeBlocks<Mask>(next, last, sink, lines, ended);
+            if (ended) {
+              source.Advance(static_cast<std::size_t>(next - chunk.data()));
+              sink.PutUnit(EndMarkerId);
+              return {lines, false};
+            }
+            if (next != from) {
+              continue;
+            }
+          }
+        }
         Unit id = 0;
         if (fieldUnits == 0 && static_cast<std::size_t>(last - next) >= IdFieldUnits) {
           id = IdFieldValue(next);
@@ -122,6 +206,6 @@ EncodeResult EncodeUnitsWith(Source& source, Sink& sink) {
 // Converts lines until an FFFF id or the end of the input, then writes the end marker. Text after
 // the last LF that is too short for an id field is not converted: the result says so.
 template <class Source, class Sink> EncodeResult EncodeUnits(Source& source, Sink& sink) {
-  return WideScanAvailable() ? detail::EncodeUnitsWith<FindUnitWide>(source, sink)
-                             : detail::EncodeUnitsWith<FindUnit>(source, sink);
+  return WideScanAvailable() ? detail::EncodeUnitsWith<FindUnitWide, UnitMaskWide>(source, sink)
+                             : detail::EncodeUnitsWith<FindUnit, UnitMask>(source, sink);
 }

@@ -5,6 +5,8 @@
 #include "io/Unit.h"
 
 #include <bit>
+#include <cstddef>
+#include <cstdint>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -46,6 +48,34 @@ inline const Unit* FindUnit(const Unit* first, const Unit* last, Unit value) {
   }
   return first;
 }
+
+// Bit i set where first[i] equals `value`, for the 64 units at `first`.
+inline std::uint64_t UnitMask(const Unit* first, Unit value) {
+#if defined(__SSE2__)
+  const __m128i needle = _mm_set1_epi16(static_cast<short>(value));
+  std::uint64_t mask = 0;
+  for (std::ptrdiff_t part = 0; part < 4; ++part) {
+    const auto* at = reinterpret_cast<const __m128i*>(first + part * 16);
+    const __m128i a = _mm_cmpeq_epi16(_mm_loadu_si128(at), needle);
+    const __m128i b = _mm_cmpeq_epi16(_mm_loadu_si128(at + 1), needle);
+    const auto bits = static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(a, b)));
+    mask |= static_cast<std::uint64_t>(bits) << (part * 16);
+  }
+  return mask;
+#else
+  std::uint64_t mask = 0;
+  for (std::ptrdiff_t i = 0; i < 64; ++i) {
+    mask |= static_cast<std::uint64_t>(first[i] == value) << i;
+  }
+  return mask;
+#endif
+}
+
+// UnitMask with 256-bit vectors; call it only when WideScanAvailable() says so.
+std::uint64_t UnitMaskWide(const Unit* first, Unit value);
+
+// Either mask; the conversions' block paths are built once for each.
+using UnitMasker = std::uint64_t (*)(const Unit* first, Unit value);
 
 // FindUnit with 256-bit vectors, 64 units a step. It is built for processors with AVX2 whatever
 // the rest of the program is built for, so that one static build runs everywhere and still uses

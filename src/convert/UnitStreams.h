@@ -7,6 +7,7 @@
 #include "io/RecordFile.h"
 
 #include <span>
+#include <vector>
 
 struct FileUnitSource {
   RecordFile& File;
@@ -15,7 +16,33 @@ struct FileUnitSource {
 };
 
 struct FileUnitSink {
+  explicit FileUnitSink(RecordFile& file) : File(file) {}
+
   RecordFile& File;
   void Put(const Unit* units, std::size_t count) { WriteRecords(File, units, count); }
   void PutUnit(Unit unit) { WriteRecords(File, &unit, 1); }
+
+  // Room in the file's own buffer where it has enough; otherwise a side buffer, whose units are
+  // then written the ordinary way (so that the file's buffer still goes out only when full).
+  Unit* Reserve(std::size_t count) {
+    if (File.WriteCapacity - File.WritePending >= count) {
+      Lent = nullptr;
+      return File.Buffer.get() + File.WritePending;
+    }
+    if (Side.size() < count) {
+      Side.resize(count);
+    }
+    Lent = Side.data();
+    return Lent;
+  }
+  void Commit(std::size_t count) {
+    if (Lent != nullptr) {
+      WriteRecords(File, Lent, count);
+    } else {
+      File.WritePending += count;
+    }
+  }
+
+  Unit* Lent = nullptr;
+  std::vector<Unit> Side;
 };

@@ -30,6 +30,13 @@ struct MemorySink {
     Output.insert(Output.end(), units, units + count);
   }
   void PutUnit(Unit unit) { Output.push_back(unit); }
+  Unit* Reserve(std::size_t count) {
+    Reserved = Output.size();
+    Output.resize(Reserved + count);
+    return Output.data() + Reserved;
+  }
+  void Commit(std::size_t count) { Output.resize(Reserved + count); }
+  std::size_t Reserved = 0;
 };
 
 struct ReferenceResult {

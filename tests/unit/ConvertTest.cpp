@@ -177,9 +177,11 @@ TEST(FindUnit, FirstMatchAtEveryOffsetForEachScan) {
   struct Scan {
     const char* Name;
     UnitFinder Find;
+    UnitMasker Mask;
     bool Runs;
   };
-  const Scan scans[] = {{"narrow", FindUnit, true}, {"wide", FindUnitWide, WideScanAvailable()}};
+  const Scan scans[] = {{"narrow", FindUnit, UnitMask, true},
+                        {"wide", FindUnitWide, UnitMaskWide, WideScanAvailable()}};
   for (const Scan& scan : scans) {
     if (!scan.Runs) {
       GTEST_LOG_(INFO) << "the " << scan.Name << " scan is not tried: this processor lacks AVX2";
@@ -203,6 +205,14 @@ TEST(FindUnit, FirstMatchAtEveryOffsetForEachScan) {
         const Unit* found = scan.Find(text.data(), text.data() + length, 0x000A);
         ASSERT_EQ(found - text.data(), static_cast<long>(at))
             << scan.Name << " scan, length " << length;
+        if (length == 64) {
+          // The mask of a whole 64-unit window: every match, each at its own bit.
+          std::uint64_t expected = 0;
+          for (std::size_t i = 0; i < length; ++i) {
+            expected |= static_cast<std::uint64_t>(text[i] == 0x000A) << i;
+          }
+          ASSERT_EQ(scan.Mask(text.data(), 0x000A), expected) << scan.Name << " mask, at " << at;
+        }
       }
     }
   }
