@@ -335,7 +335,9 @@ private:
     }
     // A short line's id is a misreading, which its own error names.
     if (const std::uint64_t first = length < IdFieldUnits ? 0 : Ids.Use(Id, Line); first != 0) {
-      Out.Report(CheckKind::DuplicateIdLine, Line, 1, {IdText(Id), std::to_string(first)});
+      Out.ReportMany(CheckKind::DuplicateIdLine, Line, 1, [this, first] {
+        return std::vector<std::string>{IdText(Id), std::to_string(first)};
+      });
       Out.Note(CheckKind::FirstUsedHere, first, 1);
     }
   }

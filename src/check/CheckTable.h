@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 // Checks a table. Entries are numbered as the lines they become in the dump, and an entry's
 // columns count its units, the id being column 1. `report` and `ids` are as for CheckDumpUnits.
@@ -33,8 +34,9 @@ CheckSummary CheckTableUnits(Source& source, Report& report, IdRegister& ids) {
         ++entry;
         column = 1;
         if (const std::uint64_t first = ids.Use(unit, entry); first != 0) {
-          report.Report(CheckKind::DuplicateIdEntry, entry, 1,
-                        {IdText(unit), std::to_string(first)});
+          report.ReportMany(CheckKind::DuplicateIdEntry, entry, 1, [unit, first] {
+            return std::vector<std::string>{IdText(unit), std::to_string(first)};
+          });
           report.Note(CheckKind::FirstUsedHere, first, 1);
         }
         continue;

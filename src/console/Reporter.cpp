@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-std::string FormatDiagnostic(std::string_view text, std::initializer_list<std::string> arguments) {
+std::string FormatDiagnostic(std::string_view text, std::span<const std::string> arguments) {
   std::string result;
   for (std::size_t i = 0; i < text.size(); ++i) {
     const std::size_t close = text.find('}', i);
@@ -12,7 +12,7 @@ std::string FormatDiagnostic(std::string_view text, std::initializer_list<std::s
         text[i + 1] <= '9') {
       const auto index = static_cast<std::size_t>(text[i + 1] - '0');
       if (index < arguments.size()) {
-        result += *(arguments.begin() + index);
+        result += arguments[index];
       }
       i = close;
     } else {
@@ -30,22 +30,37 @@ bool Reporter::CountsAsError(const DiagnosticKind& kind) const {
   return kind.Level == Severity::Error || (Options.Strict && kind.Level == Severity::Warning);
 }
 
-void Reporter::Add(const DiagnosticKind& kind, std::uint64_t line, std::uint64_t column,
-                   std::string message) {
+Reporter::KindCount& Reporter::CountOf(const DiagnosticKind& kind) {
+  if (LastCount < Counts.size() && Counts[LastCount].Kind == &kind) {
+    return Counts[LastCount];
+  }
+  for (LastCount = 0; LastCount < Counts.size(); ++LastCount) {
+    if (Counts[LastCount].Kind == &kind) {
+      return Counts[LastCount];
+    }
+  }
+  Counts.push_back({&kind, 0, 0});
+  return Counts.back();
+}
+
+bool Reporter::Count(const DiagnosticKind& kind) {
   const bool error = CountsAsError(kind);
   ++(error ? Errors : Warnings);
-  ++Found[&kind];
-  LastKept = (error || !Options.Quiet) && (Options.All || Kept[&kind] < CapPerKind);
-  if (!LastKept) {
-    return;
-  }
+  KindCount& count = CountOf(kind);
+  ++count.Found;
+  LastKept = (error || !Options.Quiet) && (Options.All || count.Kept < CapPerKind);
+  return LastKept;
+}
+
+void Reporter::Keep(const DiagnosticKind& kind, std::uint64_t line, std::uint64_t column,
+                    std::string message) {
   // Without a cap the records could grow with the file: print them in blocks (each with the
   // note of its last record, which comes before the next record).
   if (Options.All && Records.size() >= 4096) {
     Flush();
   }
-  ++Kept[&kind];
-  Records.push_back({{line, column, std::move(message)}, &kind, error, std::nullopt});
+  ++CountOf(kind).Kept;
+  Records.push_back({{line, column, std::move(message)}, &kind, CountsAsError(kind), std::nullopt});
 }
 
 void Reporter::AddNote(std::uint64_t line, std::uint64_t column, std::string message) {
@@ -55,10 +70,10 @@ void Reporter::AddNote(std::uint64_t line, std::uint64_t column, std::string mes
 }
 
 void Reporter::WithdrawKind(const DiagnosticKind& kind) {
-  const std::uint64_t count = Found[&kind];
-  (CountsAsError(kind) ? Errors : Warnings) -= count;
-  Found[&kind] = 0;
-  Kept[&kind] = 0;
+  KindCount& count = CountOf(kind);
+  (CountsAsError(kind) ? Errors : Warnings) -= count.Found;
+  count.Found = 0;
+  count.Kept = 0;
   std::erase_if(Records, [&kind](const Record& record) { return record.Kind == &kind; });
 }
 
@@ -80,13 +95,13 @@ void Reporter::Flush() {
     return a.At.Line != b.At.Line ? a.At.Line < b.At.Line : a.At.Column < b.At.Column;
   });
   std::string text;
-  std::map<const DiagnosticKind*, std::uint64_t> printed;
+  std::vector<std::uint64_t> printed(Counts.size());
   for (const Record& record : Records) {
     Print(record, text);
     // After the last one printed of a kind that went past its cap: how many more there are.
-    const std::uint64_t kept = Kept[record.Kind];
-    if (++printed[record.Kind] == kept && !Options.All && Found[record.Kind] > kept) {
-      text += FileName + ": " + std::to_string(Found[record.Kind] - kept) + " more like this\n";
+    const KindCount& count = CountOf(*record.Kind);
+    if (++printed[LastCount] == count.Kept && !Options.All && count.Found > count.Kept) {
+      text += FileName + ": " + std::to_string(count.Found - count.Kept) + " more like this\n";
     }
     if (text.size() >= 65536) {
       ConsoleWrite(text);

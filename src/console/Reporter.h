@@ -7,8 +7,8 @@
 
 #include <cstdint>
 #include <initializer_list>
-#include <map>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,7 +22,7 @@ struct DiagnosticKind {
 };
 
 // The text with each {N} replaced by the N-th argument.
-std::string FormatDiagnostic(std::string_view text, std::initializer_list<std::string> arguments);
+std::string FormatDiagnostic(std::string_view text, std::span<const std::string> arguments);
 
 // "1 error", "2 errors": the count and the word, singular or plural as the count asks.
 std::string Counted(std::uint64_t count, std::string_view one, std::string_view many);
@@ -44,7 +44,21 @@ public:
   template <class Kind>
   void Report(Kind kind, std::uint64_t line, std::uint64_t column,
               std::initializer_list<std::string> arguments = {}) {
-    Add(Describe(kind), line, column, FormatDiagnostic(Describe(kind).Text, arguments));
+    const DiagnosticKind& described = Describe(kind);
+    if (Count(described)) {
+      Keep(described, line, column, FormatDiagnostic(described.Text, List(arguments)));
+    }
+  }
+
+  // The same for a finding that may come in great numbers: its arguments are made, by
+  // `arguments()` (a std::vector<std::string>), only for a finding that is printed.
+  template <class Kind, class MakeArguments>
+  void ReportMany(Kind kind, std::uint64_t line, std::uint64_t column, MakeArguments arguments) {
+    const DiagnosticKind& described = Describe(kind);
+    if (Count(described)) {
+      const std::vector<std::string> made = arguments();
+      Keep(described, line, column, FormatDiagnostic(described.Text, made));
+    }
   }
 
   // A second place for the finding reported last, printed right after it, never counted, and
@@ -52,7 +66,9 @@ public:
   template <class Kind>
   void Note(Kind kind, std::uint64_t line, std::uint64_t column,
             std::initializer_list<std::string> arguments = {}) {
-    AddNote(line, column, FormatDiagnostic(Describe(kind).Text, arguments));
+    if (LastKept) {
+      AddNote(line, column, FormatDiagnostic(Describe(kind).Text, List(arguments)));
+    }
   }
 
   // Takes back every finding of a kind, when one finding found later says it all better.
@@ -65,6 +81,10 @@ public:
   std::uint64_t Warnings = 0;
 
 private:
+  static std::span<const std::string> List(std::initializer_list<std::string> arguments) {
+    return {arguments.begin(), arguments.size()};
+  }
+
   struct Place {
     std::uint64_t Line;
     std::uint64_t Column;
@@ -77,8 +97,17 @@ private:
     std::optional<Place> NoteAt;
   };
 
-  void Add(const DiagnosticKind& kind, std::uint64_t line, std::uint64_t column,
-           std::string message);
+  struct KindCount {
+    const DiagnosticKind* Kind;
+    std::uint64_t Found; // cap or not
+    std::uint64_t Kept;
+  };
+
+  KindCount& CountOf(const DiagnosticKind& kind);
+  // Counts a finding; true when it is to be kept and printed.
+  bool Count(const DiagnosticKind& kind);
+  void Keep(const DiagnosticKind& kind, std::uint64_t line, std::uint64_t column,
+            std::string message);
   void AddNote(std::uint64_t line, std::uint64_t column, std::string message);
   void WithdrawKind(const DiagnosticKind& kind);
   [[nodiscard]] bool CountsAsError(const DiagnosticKind& kind) const;
@@ -88,6 +117,6 @@ private:
   ReporterOptions Options;
   std::vector<Record> Records;
   bool LastKept = false;
-  std::map<const DiagnosticKind*, std::uint64_t> Found; // by kind, cap or not
-  std::map<const DiagnosticKind*, std::uint64_t> Kept;
+  std::vector<KindCount> Counts; // a file meets few kinds: looked through, the last one first
+  std::size_t LastCount = 0;
 };
