@@ -86,27 +86,31 @@ measure() {
     'BEGIN { printf "| %-26s | %9.1f | %8.0f | %9.1f | %5.2fx | %8d |", l, w / 1000, b / 1048576 / (w / 1e6), cw / 1000, r, m }')")
 }
 
-# Times the checker on $2 (with any further options) against decoding the table t.lang, paired
-# the same way: $1 label.
+# Times a command against a reference command run right next to it, in alternating order, and
+# appends a row to the array named by $2: paired LABEL ROWS REFERENCE... -- COMMAND...
 checks=()
-measure_check() {
-  local label=$1 file=$2 ratios=() walls=() c d
+pos=()
+paired() {
+  local label=$1 ratios=() walls=() r t reference=()
+  local -n rows=$2
   shift 2
+  while [ "$1" != -- ]; do reference+=("$1"); shift; done
+  shift
   for ((i = 0; i < runs; i++)); do
     if ((i % 2 == 0)); then
-      sync; c=$(timed "$checker" "$@" "$file"); sync; d=$(timed "$program" d t.lang)
+      sync; t=$(timed "$@"); sync; r=$(timed "${reference[@]}")
     else
-      sync; d=$(timed "$program" d t.lang); sync; c=$(timed "$checker" "$@" "$file")
+      sync; r=$(timed "${reference[@]}"); sync; t=$(timed "$@")
     fi
-    walls+=("$c")
-    ratios+=("$(awk -v c="$c" -v d="$d" 'BEGIN { printf "%.4f", c / d }')")
+    walls+=("$t")
+    ratios+=("$(awk -v t="$t" -v r="$r" 'BEGIN { printf "%.4f", t / r }')")
   done
   local wall ratio rss
   wall=$(printf '%s\n' "${walls[@]}" | median)
   ratio=$(printf '%s\n' "${ratios[@]}" | median)
-  rss=$(/usr/bin/time -f %M "$checker" "$@" "$file" 2>&1 >/dev/null | tail -n 1)
-  checks+=("$(awk -v l="$label" -v w="$wall" -v r="$ratio" -v m="$rss" \
-    'BEGIN { printf "| %-26s | %9.1f | %15.2fx | %8d |", l, w / 1000, r, m }')")
+  rss=$(peak_rss_kib "$@")
+  rows+=("$(awk -v l="$label" -v w="$wall" -v r="$ratio" -v m="$rss" \
+    'BEGIN { printf "| %-30s | %9.1f | %15.2fx | %8d |", l, w / 1000, r, m }')")
 }
 
 for size in $sizes; do
@@ -122,11 +126,21 @@ for size in $sizes; do
   done
   # The generated tables reuse ids (far more entries than 65,536 ids), so a full check prints a
   # duplicate-id warning for most entries; --quiet times the reading alone.
-  measure_check "check table ${size} MiB" t.orig.lang
-  measure_check "check dump ${size} MiB" t.ref.txt
-  measure_check "check table ${size} MiB quiet" t.orig.lang --quiet
-  measure_check "check dump ${size} MiB quiet" t.ref.txt --quiet
+  paired "check table ${size} MiB" checks "$program" d t.orig.lang -- "$checker" t.orig.lang
+  paired "check dump ${size} MiB" checks "$program" d t.orig.lang -- "$checker" t.ref.txt
+  paired "check table ${size} MiB quiet" checks "$program" d t.orig.lang -- "$checker" --quiet t.orig.lang
+  paired "check dump ${size} MiB quiet" checks "$program" d t.orig.lang -- "$checker" --quiet t.ref.txt
   rm -f t.lang t.txt t.ref.txt t.orig.lang copy.bin
+  # Short UI strings only (3-25 units): the cost of each entry shows.
+  "$maker" --short "$size" 2 t.lang t.ref.txt
+  cp t.lang t.orig.lang
+  measure "decode short ${size} MiB fresh" t.lang d t.txt t.ref.txt fresh
+  cp t.ref.txt t.txt
+  rm -f t.lang
+  measure "encode short ${size} MiB fresh" t.txt e t.lang t.orig.lang fresh
+  paired "check short table ${size} MiB quiet" checks "$program" d t.orig.lang -- "$checker" --quiet t.orig.lang
+  paired "check short dump ${size} MiB quiet" checks "$program" d t.orig.lang -- "$checker" --quiet t.ref.txt
+  rm -f t.lang t.txt t.ref.txt t.orig.lang t.orig.txt copy.bin
 done
 
 echo
@@ -136,8 +150,8 @@ echo "|----------------------------|-----------|----------|-----------|--------|
 printf '%s\n' "${results[@]}"
 echo
 echo "The checker, each run paired with a decode of the same table"
-echo "| file and size              | median ms | ratio to decode | peak KiB |"
-echo "|----------------------------|-----------|-----------------|----------|"
+echo "| file and size                  | median ms | ratio to decode | peak KiB |"
+echo "|--------------------------------|-----------|-----------------|----------|"
 printf '%s\n' "${checks[@]}"
 
 # The PO bridge on a table of every id (65,535 entries, about 10 MB), each run paired with msgfmt
@@ -146,53 +160,35 @@ if [ -x "$po_bridge" ] && command -v msgfmt >/dev/null; then
   "$maker" --full-ids 5 p.lang
   "$maker" --full-ids 6 q.lang
   "$po_bridge" export p.lang q.lang p.po >/dev/null
-  pos=()
-  measure_po() {
-    local label=$1 ratios=() walls=() m t
-    shift
-    for ((i = 0; i < runs; i++)); do
-      if ((i % 2 == 0)); then
-        sync; m=$(timed msgfmt -o /dev/null p.po); sync; t=$(timed "$po_bridge" "$@")
-      else
-        sync; t=$(timed "$po_bridge" "$@"); sync; m=$(timed msgfmt -o /dev/null p.po)
-      fi
-      walls+=("$t")
-      ratios+=("$(awk -v t="$t" -v m="$m" 'BEGIN { printf "%.4f", t / m }')")
-    done
-    local wall ratio rss
-    wall=$(printf '%s\n' "${walls[@]}" | median)
-    ratio=$(printf '%s\n' "${ratios[@]}" | median)
-    rss=$(peak_rss_kib "$po_bridge" "$@")
-    pos+=("$(awk -v l="$label" -v w="$wall" -v r="$ratio" -v m="$rss" \
-      'BEGIN { printf "| %-26s | %9.1f | %15.2fx | %8d |", l, w / 1000, r, m }')")
-  }
-  measure_po "export template" export p.lang p.pot
-  measure_po "export pair" export p.lang q.lang p2.po
-  measure_po "import" import p.lang p.po p.out.lang
+  paired "export template" pos msgfmt -o /dev/null p.po -- "$po_bridge" export p.lang p.pot
+  paired "export pair" pos msgfmt -o /dev/null p.po -- "$po_bridge" export p.lang q.lang p2.po
+  paired "import" pos msgfmt -o /dev/null p.po -- "$po_bridge" import p.lang p.po p.out.lang
   "$po_bridge" import p.lang p.pot p.back.lang >/dev/null
   check p.back.lang p.lang
   msgfmt_rss=$(peak_rss_kib msgfmt -o /dev/null p.po)
   echo
   echo "vorlanth_po on 65,535 entries ($(stat -c %s p.lang) bytes; the PO $(stat -c %s p.po) bytes), each run paired with msgfmt -o /dev/null of the PO (peak $msgfmt_rss KiB)"
-  echo "| run                        | median ms | ratio to msgfmt | peak KiB |"
-  echo "|----------------------------|-----------|-----------------|----------|"
+  echo "| run                            | median ms | ratio to msgfmt | peak KiB |"
+  echo "|--------------------------------|-----------|-----------------|----------|"
   printf '%s\n' "${pos[@]}"
   rm -f p.* p2.po q.lang
 fi
 
 if command -v valgrind >/dev/null; then
-  "$maker" 4 3 s.lang s.ref.txt
-  d=$(per_unit $(($(stat -c %s s.lang) / 2)) "$program" d s.lang)
-  check s.txt s.ref.txt
-  cp s.lang s.orig.lang; rm s.lang
-  e=$(per_unit $(($(stat -c %s s.txt) / 2)) "$program" e s.txt)
-  check s.lang s.orig.lang
-  drss=$(peak_rss_kib "$program" d s.orig.lang)
-  erss=$(peak_rss_kib "$program" e s.txt)
-  echo
-  echo "Instructions per input unit (callgrind, 4 MiB table): decode $d, encode $e"
-  echo "Peak RSS at 4 MiB: decode $drss KiB, encode $erss KiB"
-  rm -f s.*
+  for kind in mixed short; do
+    if [ "$kind" = short ]; then "$maker" --short 4 3 s.lang s.ref.txt; else "$maker" 4 3 s.lang s.ref.txt; fi
+    d=$(per_unit $(($(stat -c %s s.lang) / 2)) "$program" d s.lang)
+    check s.txt s.ref.txt
+    cp s.lang s.orig.lang; rm s.lang
+    e=$(per_unit $(($(stat -c %s s.txt) / 2)) "$program" e s.txt)
+    check s.lang s.orig.lang
+    drss=$(peak_rss_kib "$program" d s.orig.lang)
+    erss=$(peak_rss_kib "$program" e s.txt)
+    echo
+    echo "Instructions per input unit (callgrind, 4 MiB $kind table): decode $d, encode $e"
+    echo "Peak RSS at 4 MiB: decode $drss KiB, encode $erss KiB"
+    rm -f s.*
+  done
 fi
 
 if ((huge)); then

@@ -54,13 +54,6 @@ struct Options {
   std::vector<std::string> Files;
 };
 
-// Why a file could not be read, in the system's words where it gave any.
-std::string Reason(const Exception& failure) {
-  const auto* inOut = dynamic_cast<const EInOutError*>(&failure);
-  return inOut != nullptr && inOut->OsCode != 0 ? PlatformErrorText(inOut->OsCode)
-                                                : failure.Message;
-}
-
 std::string Reason(PathKind kind) {
   switch (kind) {
   case PathKind::Folder:
@@ -88,7 +81,7 @@ int CheckOne(const std::string& name, const Options& options, IdRegister& ids) {
       throw;
     }
     reporter.Flush();
-    ConsoleWriteError("vorlanth_check: " + name + ": " + Reason(failure) + "\n");
+    ConsoleWriteError("vorlanth_check: " + name + ": " + FailureReason(failure) + "\n");
     return Trouble;
   }
   reporter.Flush();
@@ -151,7 +144,7 @@ void ReportOutputFailure(const Exception& failure) {
   }
   const std::string reason = inOut != nullptr && inOut->ErrorCode == StdOutputUnusable
                                  ? "it is not open"
-                                 : Reason(failure);
+                                 : FailureReason(failure);
   ConsoleWriteError("vorlanth_check: cannot write to standard output: " + reason + "\n");
 }
 
@@ -167,7 +160,7 @@ int main(int argc, char** argv) {
       if (ConsoleOutputFailed()) {
         ReportOutputFailure(failure);
       } else {
-        ConsoleWriteError("vorlanth_check: " + Reason(failure) + "\n");
+        ConsoleWriteError("vorlanth_check: " + FailureReason(failure) + "\n");
       }
     } catch (const Exception&) {
       // The standard error failed too: the exit status is all that is left to tell.

@@ -92,8 +92,7 @@ const Unit* DecodeBlocks(const Unit* next, const Unit* last, Sink& sink, std::ui
   Unit* start = reserve(Block);
   Unit* out = start;
   const Unit* limit = next + Block; // entries that end before it have room
-  const Unit* base = next + 1;      // the mask covers [base, base + 64)
-  std::uint64_t mask = Mask(base, TextTerminator);
+  MaskedScan<Mask> terminators(next + 1, last, TextTerminator);
   std::uint64_t decoded = 0;
   while (last - next >= 2) {
     const Unit id = *next;
@@ -103,24 +102,10 @@ const Unit* DecodeBlocks(const Unit* next, const Unit* last, Sink& sink, std::ui
       break;
     }
     const Unit* const text = next + 1;
-    if (text - base >= 64) {
-      base = text;
-      if (last - base < 64) {
-        break;
-      }
-      mask = Mask(base, TextTerminator);
-    }
-    std::uint64_t found = mask & (~std::uint64_t{0} << (text - base));
-    bool masked = true;
-    while (found == 0 && (masked = last - (base + 64) >= 64)) {
-      base += 64;
-      mask = Mask(base, TextTerminator);
-      found = mask;
-    }
-    if (!masked) {
+    const Unit* const stop = terminators.Next(text);
+    if (stop == nullptr) {
       break; // the rest goes the general way
     }
-    const Unit* const stop = base + std::countr_zero(found);
     if (stop >= limit) [[unlikely]] {
       sink.Commit(static_cast<std::size_t>(out - start));
       const std::ptrdiff_t units = std::max(Block, stop + 1 - next);

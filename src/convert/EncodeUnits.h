@@ -79,26 +79,12 @@ const Unit* EncodeBlocks(const Unit* next, const Unit* last, Sink& sink, std::ui
   Unit* start = sink.Reserve(static_cast<std::size_t>(Block + Slack));
   Unit* out = start;
   const Unit* limit = next + Block;
-  const Unit* base = next + IdFieldUnits;
-  std::uint64_t mask = Mask(base, LineEnd);
+  MaskedScan<Mask> lineEnds(next + Field, last, LineEnd);
   std::uint64_t encoded = 0;
   while (last - next >= Field + 1) {
-    const Unit* const text = next + IdFieldUnits;
-    if (text - base >= 64) {
-      base = text;
-      if (last - base < 64) {
-        break;
-      }
-      mask = Mask(base, LineEnd);
-    }
-    std::uint64_t found = mask & (~std::uint64_t{0} << (text - base));
-    bool masked = true;
-    while (found == 0 && (masked = last - (base + 64) >= 64)) {
-      base += 64;
-      mask = Mask(base, LineEnd);
-      found = mask;
-    }
-    if (!masked) {
+    const Unit* const text = next + Field;
+    const Unit* const stop = lineEnds.Next(text);
+    if (stop == nullptr) {
       break; // the rest goes the general way
     }
     const Unit id = IdFieldValue(next);
@@ -108,7 +94,6 @@ const Unit* EncodeBlocks(const Unit* next, const Unit* last, Sink& sink, std::ui
       next = text;
       break;
     }
-    const Unit* const stop = base + std::countr_zero(found);
     if (stop >= limit) [[unlikely]] {
       sink.Commit(static_cast<std::size_t>(out - start));
       const std::ptrdiff_t units = std::max(Block, stop + 1 - next);

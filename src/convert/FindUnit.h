@@ -77,6 +77,42 @@ std::uint64_t UnitMaskWide(const Unit* first, Unit value);
 // Either mask; the conversions' block paths are built once for each.
 using UnitMasker = std::uint64_t (*)(const Unit* first, Unit value);
 
+// Finds the places of one unit in order, from a mask of its places among 64 units at a time: a
+// run of short entries costs a mask a 64 units and a few instructions an entry, not a scan each.
+template <UnitMasker Mask> class MaskedScan {
+public:
+  MaskedScan(const Unit* first, const Unit* last, Unit value)
+      : Last(last), Value(value), Base(first), Bits(Mask(first, value)) {}
+
+  // The first unit equal to the value at or after `from` (which never goes back), or nullptr when
+  // it lies past the last full 64 units before `last`.
+  const Unit* Next(const Unit* from) {
+    if (from - Base >= 64) {
+      Base = from;
+      if (Last - Base < 64) {
+        return nullptr;
+      }
+      Bits = Mask(Base, Value);
+    }
+    std::uint64_t found = Bits & (~std::uint64_t{0} << (from - Base));
+    while (found == 0) {
+      if (Last - (Base + 64) < 64) {
+        return nullptr;
+      }
+      Base += 64;
+      Bits = Mask(Base, Value);
+      found = Bits;
+    }
+    return Base + std::countr_zero(found);
+  }
+
+private:
+  const Unit* Last;
+  Unit Value;
+  const Unit* Base; // the mask covers [Base, Base + 64)
+  std::uint64_t Bits;
+};
+
 // FindUnit with 256-bit vectors, 64 units a step. It is built for processors with AVX2 whatever
 // the rest of the program is built for, so that one static build runs everywhere and still uses
 // them where they are: call it only when WideScanAvailable() says so.

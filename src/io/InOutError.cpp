@@ -26,6 +26,12 @@ std::string InOutErrorMessage(int code) {
   }
 }
 
+std::string FailureReason(const Exception& failure) {
+  const auto* inOut = dynamic_cast<const EInOutError*>(&failure);
+  return inOut != nullptr && inOut->OsCode != 0 ? PlatformErrorText(inOut->OsCode)
+                                                : failure.Message;
+}
+
 std::uint32_t CodeLocationOf(const char* file, unsigned line) {
   // FNV-1a over "File.cpp:123": independent of where the build tree lies.
   std::string_view name = file;

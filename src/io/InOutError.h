@@ -59,6 +59,10 @@ std::string InOutErrorMessage(int code);
 // "I/O error N" with the system's own number.
 std::string OsErrorMessage(int osCode);
 
+// Why a failure happened, for a front end that says it in one line: the system's own words where
+// it gave a code ("permission denied"), the failure's message otherwise.
+std::string FailureReason(const Exception& failure);
+
 // A stable 32-bit value for a place in the source, from its file name (without directory) and line.
 std::uint32_t CodeLocationOf(const char* file, unsigned line);
 
