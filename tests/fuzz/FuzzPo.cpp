@@ -83,7 +83,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   MemorySource translatedSource{translated};
   TranslatedTable byKey = ReadTranslated(translatedSource);
   ExportUnits(original, &byKey, po, quiet);
-  for (const bool useFuzzy : {true, false}) {
+  // One reading of the fuzzy pairs an input (its first byte's top bit says which): both are
+  // covered across the corpus at half the cost.
+  {
+    const bool useFuzzy = size != 0 && (data[0] & 0x80) != 0;
     const UnitVector expected =
         Replaced(table, [&](std::size_t index, const std::vector<Unit>& text) {
           const std::vector<Unit>& wanted = other(index, text);
