@@ -19,16 +19,35 @@ cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/vorlanth-fuzz.XXXXXX")
-for target in $(sed -n 's/^set(VORLANTH_FUZZ_TARGETS \(.*\))$/\1/p' CMakeLists.txt); do
+targets=$(sed -n 's/^set(VORLANTH_FUZZ_TARGETS \(.*\))$/\1/p' CMakeLists.txt)
+# The targets run side by side, one a core; each one's work is fixed by its budget all the same.
+run_target() {
+  local target=$1 status=0
   cp -r "tests/fuzz/corpus/$target" "$work/$target"
+  (cd "$work" && "$OLDPWD/build/fuzz/tests/fuzz/Fuzz$target" "${limit[@]}" \
+    -print_final_stats=1 "$target" >"$work/$target.log" 2>&1) || status=$?
+  echo "$status" >"$work/$target.status"
+}
+cores=$(nproc)
+for target in $targets; do
+  while [ "$(jobs -rp | wc -l)" -ge "$cores" ]; do
+    wait -n || true
+  done
+  run_target "$target" &
+done
+wait
+
+found=0
+for target in $targets; do
   log="$work/$target.log"
-  if ! (cd "$work" && "$OLDPWD/build/fuzz/tests/fuzz/Fuzz$target" "${limit[@]}" \
-        -print_final_stats=1 "$target" >"$log" 2>&1); then
+  if [ "$(cat "$work/$target.status")" != 0 ]; then
     tail -n 40 "$log"
     echo "Fuzz$target: FINDING (inputs and log kept in $work)"
-    exit 1
+    found=1
+    continue
   fi
   runs=$(grep -o 'Done [0-9]* runs' "$log" | awk '{ print $2 }')
   echo "Fuzz$target: $runs executions $budget, no finding"
 done
+[ "$found" = 0 ] || exit 1
 rm -rf "$work"
