@@ -277,8 +277,6 @@ private:
         }
       }
     }
-    PreviousLine = LastLine;
-    LastLine = Line;
     LineStart = Offset;
     Previous = 0;
     CaptureText = false;
@@ -406,8 +404,6 @@ private:
   std::uint64_t Line = 1;
   std::uint64_t Column = 0; // of the last unit taken; 0 before a line's first unit
   std::uint64_t LineStart = 0;
-  std::uint64_t LastLine = 1;
-  std::uint64_t PreviousLine = 1;
   std::array<Unit, IdFieldUnits> Head{};
   // The start of the text of a line whose id field is not well formed, for its message.
   bool CaptureText = false;
