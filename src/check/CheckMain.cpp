@@ -54,26 +54,13 @@ struct Options {
   std::vector<std::string> Files;
 };
 
-std::string Reason(PathKind kind) {
-  switch (kind) {
-  case PathKind::Folder:
-    return "is a directory";
-  case PathKind::Other:
-    return "is not a regular file";
-  case PathKind::Denied:
-    return PlatformErrorText(PlatformLastError());
-  default:
-    return "no such file";
-  }
-}
-
 // Checks one file and prints its findings and summary; returns its exit status.
 int CheckOne(const std::string& name, const Options& options, IdRegister& ids) {
   Reporter reporter(name, options.Report);
   FileChecked checked;
   try {
     if (const PathKind kind = CheckFile(name, reporter, ids, checked); kind != PathKind::Regular) {
-      ConsoleWriteError("vorlanth_check: " + name + ": " + Reason(kind) + "\n");
+      ConsoleWriteError("vorlanth_check: " + name + ": " + PathKindReason(kind) + "\n");
       return Trouble;
     }
   } catch (const Exception& failure) {

@@ -7,14 +7,14 @@
 std::string FormatDiagnostic(std::string_view text, std::span<const std::string> arguments) {
   std::string result;
   for (std::size_t i = 0; i < text.size(); ++i) {
-    const std::size_t close = text.find('}', i);
-    if (text[i] == '{' && close != std::string_view::npos && close == i + 2 && text[i + 1] >= '0' &&
+    // "{N}", one digit: the N-th argument.
+    if (text[i] == '{' && i + 2 < text.size() && text[i + 2] == '}' && text[i + 1] >= '0' &&
         text[i + 1] <= '9') {
       const auto index = static_cast<std::size_t>(text[i + 1] - '0');
       if (index < arguments.size()) {
         result += arguments[index];
       }
-      i = close;
+      i += 2;
     } else {
       result += text[i];
     }

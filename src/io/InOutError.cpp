@@ -32,6 +32,20 @@ std::string FailureReason(const Exception& failure) {
                                                 : failure.Message;
 }
 
+std::string PathKindReason(PathKind kind) {
+  switch (kind) {
+  case PathKind::Folder:
+    return "is a directory";
+  case PathKind::Other:
+  case PathKind::Regular:
+    return "is not a regular file";
+  case PathKind::Denied:
+    return PlatformErrorText(PlatformLastError());
+  default:
+    return "no such file";
+  }
+}
+
 std::uint32_t CodeLocationOf(const char* file, unsigned line) {
   // FNV-1a over "File.cpp:123": independent of where the build tree lies.
   std::string_view name = file;

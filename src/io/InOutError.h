@@ -2,6 +2,8 @@
 // it happened; nothing catches it but the top level, which turns it into the failure report.
 #pragma once
 
+#include "platform/Platform.h"
+
 #include <cstdint>
 #include <string>
 
@@ -62,6 +64,10 @@ std::string OsErrorMessage(int osCode);
 // Why a failure happened, for a front end that says it in one line: the system's own words where
 // it gave a code ("permission denied"), the failure's message otherwise.
 std::string FailureReason(const Exception& failure);
+
+// Why a name that PlatformPathKind judged is not a file to read: "is a directory", "is not a
+// regular file", "no such file", or the system's words for a denied lookup.
+std::string PathKindReason(PathKind kind);
 
 // A stable 32-bit value for a place in the source, from its file name (without directory) and line.
 std::uint32_t CodeLocationOf(const char* file, unsigned line);

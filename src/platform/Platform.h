@@ -100,7 +100,8 @@ bool PlatformRunProgram(const std::string& program, const std::vector<std::strin
 // page of its own; the console's own setting comes back when the program ends.
 void PlatformUseUtf8Console();
 
-// What a name leads to, for saying why it is not a file that can be read.
+// What a name leads to, for saying why it is not a file that can be read. Missing and Denied
+// leave the system's code for PlatformLastError().
 enum class PathKind { Missing, Folder, Regular, Other, Denied };
 PathKind PlatformPathKind(const std::string& path);
 

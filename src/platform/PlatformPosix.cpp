@@ -275,7 +275,8 @@ void PlatformUseUtf8Console() {}
 PathKind PlatformPathKind(const std::string& path) {
   struct stat info {};
   if (Retried([&] { return stat(path.c_str(), &info); }) != 0) {
-    return errno == EACCES ? PathKind::Denied : PathKind::Missing;
+    Fail();
+    return LastError == EACCES ? PathKind::Denied : PathKind::Missing;
   }
   return S_ISDIR(info.st_mode)   ? PathKind::Folder
          : S_ISREG(info.st_mode) ? PathKind::Regular

@@ -420,7 +420,8 @@ void PlatformUseUtf8Console() {
 PathKind PlatformPathKind(const std::string& path) {
   const DWORD attributes = GetFileAttributesW(SystemPath(path).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
-    return GetLastError() == ERROR_ACCESS_DENIED ? PathKind::Denied : PathKind::Missing;
+    Fail();
+    return LastError == ERROR_ACCESS_DENIED ? PathKind::Denied : PathKind::Missing;
   }
   if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
     return PathKind::Folder;

@@ -63,11 +63,7 @@ std::string BaseName(const std::string& path) {
 void OpenInput(RecordFile& file, const std::string& path) {
   CurrentFile = path;
   if (!OpenExisting(file, path)) {
-    const PathKind kind = PlatformPathKind(path);
-    throw Exception(kind == PathKind::Folder  ? "is a directory"
-                    : kind == PathKind::Other ? "is not a regular file"
-                                              : "no such file",
-                    CodeLocationOf(__FILE__, __LINE__));
+    throw Exception(PathKindReason(PlatformPathKind(path)), CodeLocationOf(__FILE__, __LINE__));
   }
 }
 
