@@ -39,7 +39,13 @@ wineserver -p >/dev/null 2>&1 </dev/null
 server=$(server_pid)
 [ -n "$server" ] || { echo "the persistent Wine server did not start" >&2; exit 1; }
 trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
-wine wineboot --init >/dev/null 2>&1 </dev/null
+# Booting a new prefix now and then fails inside Wine; it is tried again before the run is failed.
+booted=0
+for _ in 1 2 3; do
+  if wine wineboot --init >/dev/null 2>&1 </dev/null; then booted=1; break; fi
+  sleep 2
+done
+[ "$booted" = 1 ] || { echo "the new Wine prefix did not boot" >&2; exit 1; }
 
 # Settled: the same processes for three checks in a row, a second apart (at most two minutes).
 previous="" same=0

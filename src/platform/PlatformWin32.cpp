@@ -383,9 +383,18 @@ bool PlatformRunProgram(const std::string& program, const std::vector<std::strin
     }
   }
   PROCESS_INFORMATION process{};
-  // The application name is the full path: the system never searches for the program.
-  if (CreateProcessW(application.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                     nullptr, &startup, &process) == 0) {
+  // The application name is the full path: the system never searches for the program. A start
+  // that failed inside the system (ERROR_INTERNAL_ERROR, which Wine gives now and then under
+  // load) ran nothing, so it is tried again, a few times.
+  bool started = false;
+  for (int attempt = 0; attempt < 3 && !started; ++attempt) {
+    started = CreateProcessW(application.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0,
+                             nullptr, nullptr, &startup, &process) != 0;
+    if (!started && GetLastError() != ERROR_INTERNAL_ERROR) {
+      break;
+    }
+  }
+  if (!started) {
     return Fail();
   }
   CloseHandle(process.hThread);
