@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <deque>
 #include <span>
 #include <string>
 #include <vector>
@@ -33,12 +32,39 @@ struct EncoderTrace {
     std::uint64_t Offset;
     Unit Id;
   };
-  std::deque<IdField> Fields; // at most one chunk's worth: the scanner takes them as it goes
+  // A queue of at most about one chunk's worth, as the scanner takes them as it goes: kept in one
+  // vector that starts over whenever all is taken (or drops its taken front once that is half of
+  // it), so that a field costs a store.
+  struct FieldQueue {
+    std::vector<IdField> Items;
+    std::size_t Taken = 0;
+    [[nodiscard]] bool empty() const { return Taken == Items.size(); }
+    [[nodiscard]] const IdField& front() const { return Items[Taken]; }
+    [[nodiscard]] const IdField& back() const { return Items.back(); }
+    void pop_front() { ++Taken; }
+    void pop_back() { Items.pop_back(); }
+    void push_back(IdField field) {
+      if (Taken == Items.size()) {
+        Items.clear();
+        Taken = 0;
+      } else if (Taken >= 4096 && 2 * Taken >= Items.size()) {
+        Items.erase(Items.begin(), Items.begin() + static_cast<std::ptrdiff_t>(Taken));
+        Taken = 0;
+      }
+      Items.push_back(field);
+    }
+  };
+  FieldQueue Fields;
   std::uint64_t Offset = 0;
   bool InText = false;
   bool LastIdWasEndMarker = false;
 
   void Put(const Unit* /*units*/, std::size_t count) { Offset += count; }
+  // A whole line from the encoder's block path.
+  void Line(Unit id, std::size_t length) {
+    Fields.push_back({Offset, id});
+    Offset += IdFieldUnits + length + 1;
+  }
   void PutUnit(Unit unit) {
     if (!InText) {
       // An id, or the end marker written at the end of the input (told apart afterwards).
@@ -129,6 +155,12 @@ public:
     const Unit* next = units.data();
     const Unit* const last = next + units.size();
     while (next != last) {
+      if (Column == 0 && !Slipped.Open && !RealignPending && !Ended) {
+        next = TakePlainLines(next, last);
+        if (next == last) {
+          break;
+        }
+      }
       if (Column >= IdFieldUnits && !Slipped.Open &&
           (!CaptureText || TextLength == Slip::TextShown)) {
         // Inside a text: plain units need no more than to be counted.
@@ -194,6 +226,88 @@ public:
   std::uint64_t NextLine = 1;
 
 private:
+  // Takes the lines from `next` on that need no more than their id noted: each starts where the
+  // encoder starts an id field, with a well-formed one, and its text holds no unit that needs a
+  // closer look before its LF. Returns where the first other line starts, which the unit-at-a-time
+  // path then takes.
+  const Unit* TakePlainLines(const Unit* next, const Unit* last) {
+    while (!Trace.Fields.empty() && Trace.Fields.front().Offset < Offset) {
+      Trace.Fields.pop_front(); // inside a line that was already reported
+    }
+    // Runs of lines by masks of their special units; the few lines at the end one at a time.
+    bool other = false;
+    next = WideScanAvailable() ? TakePlainLinesMasked<SpecialTextMaskWide>(next, last, other)
+                               : TakePlainLinesMasked<SpecialTextMask>(next, last, other);
+    while (!other && last - next > static_cast<std::ptrdiff_t>(IdFieldUnits) && PlainStart(next)) {
+      const Unit* const stop = FindSpecialTextUnit(next + IdFieldUnits, last);
+      if (stop == last || *stop != LineEnd) {
+        break;
+      }
+      TakePlainLine(next, stop);
+      next = stop + 1;
+    }
+    return next;
+  }
+
+  template <UnitMasker Mask>
+  const Unit* TakePlainLinesMasked(const Unit* next, const Unit* last, bool& other) {
+    using Scan = MaskedScan<Mask, 1 + IdFieldUnits>; // an LF, and the next line's id field
+    if (!Scan::Fits(next + IdFieldUnits, last)) {
+      return next;
+    }
+    Scan specials(next + IdFieldUnits, last, 0);
+    for (;;) {
+      // The field lies before the text, which lies in or before the scan's last window.
+      if (!PlainStart(next)) {
+        other = true;
+        return next;
+      }
+      // Surrogate pairs and a CR inside a text are plain too; each needs only a look.
+      std::uint64_t carriageReturns = 0;
+      const Unit* stop = nullptr;
+      for (;;) {
+        if (specials.Empty() && !specials.Refill(next + IdFieldUnits)) {
+          return next;
+        }
+        stop = specials.Peek();
+        if (*stop == LineEnd) {
+          specials.Take();
+          break;
+        }
+        if (IsHighSurrogate(stop[0]) && IsLowSurrogate(stop[1])) {
+          specials.Drop(2);
+        } else if (stop[0] == 0x000D && stop[1] != LineEnd) {
+          ++carriageReturns;
+          specials.Drop(1);
+        } else {
+          other = true;
+          return next;
+        }
+      }
+      CrUnits += carriageReturns;
+      TakePlainLine(next, stop);
+      next = stop + 1;
+    }
+  }
+
+  // Whether a line at `next`, with its id field readable, starts where the encoder starts a
+  // field, with a well-formed one that is not FFFF.
+  [[nodiscard]] bool PlainStart(const Unit* next) const {
+    Unit written = 0;
+    return !Trace.Fields.empty() && Trace.Fields.front().Offset == Offset &&
+           Trace.Fields.front().Id != EndMarkerId && ReadWellFormedIdField(next, written);
+  }
+
+  void TakePlainLine(const Unit* next, const Unit* stop) {
+    Id = Trace.Fields.front().Id;
+    Trace.Fields.pop_front();
+    NoteId();
+    Offset += static_cast<std::uint64_t>(stop + 1 - next);
+    ++LfLines;
+    ++Line;
+    TrailingEmptyLines = 0;
+  }
+
   void Take(Unit unit) {
     if (Column == 0) {
       StartLine();
@@ -307,11 +421,8 @@ private:
   }
 
   [[nodiscard]] bool WellFormed() const {
-    bool wellFormed = Head[4] == IdFieldEnd;
-    for (std::size_t i = 0; i < 4 && wellFormed; ++i) {
-      wellFormed = IdFieldDigit(Head[i]) != NotAHexDigit;
-    }
-    return wellFormed;
+    Unit id = 0;
+    return ReadWellFormedIdField(Head.data(), id);
   }
 
   void CheckIdField(std::uint64_t length) {
@@ -332,7 +443,14 @@ private:
                  {field, IdText(Id), text});
     }
     // A short line's id is a misreading, which its own error names.
-    if (const std::uint64_t first = length < IdFieldUnits ? 0 : Ids.Use(Id, Line); first != 0) {
+    if (length >= IdFieldUnits) {
+      NoteId();
+    }
+  }
+
+  // Remembers the line's id, and says where it was used before if it was.
+  void NoteId() {
+    if (const std::uint64_t first = Ids.Use(Id, Line); first != 0) {
       Out.ReportMany(CheckKind::DuplicateIdLine, Line, 1, [this, first] {
         return std::vector<std::string>{IdText(Id), std::to_string(first)};
       });
@@ -429,7 +547,7 @@ private:
 // encoder has read all of it, so the few units of a field still open are held back until then.
 template <class Source, class Lines> class TappedSource {
 public:
-  static constexpr std::size_t Chunk = 4096;
+  static constexpr std::size_t Chunk = 16384;
 
   TappedSource(Source& inner, Lines& scanner, const EncoderTrace& trace)
       : Inner(inner), Scanner(scanner), Trace(trace) {}
@@ -441,12 +559,20 @@ public:
 
   void Advance(std::size_t count) {
     const std::span<const Unit> used = Inner.Peek().first(count);
-    std::copy(used.begin(), used.end(), Held.begin() + static_cast<std::ptrdiff_t>(HeldCount));
-    HeldCount += count;
     Used += count;
-    Inner.Advance(count);
     const std::uint64_t traced = Trace.Offset < Used ? Trace.Offset : Used;
-    Release(static_cast<std::size_t>(traced - Fed));
+    // The units held back come first; the traced part of this chunk is shown where it lies, and
+    // only the rest (a few units at most) is copied to be held.
+    auto ready = static_cast<std::size_t>(traced - Fed);
+    const std::size_t fromHeld = ready < HeldCount ? ready : HeldCount;
+    Release(fromHeld);
+    ready -= fromHeld;
+    Scanner.Feed(used.first(ready));
+    Fed += ready;
+    std::copy(used.begin() + static_cast<std::ptrdiff_t>(ready), used.end(),
+              Held.begin() + static_cast<std::ptrdiff_t>(HeldCount));
+    HeldCount += count - ready;
+    Inner.Advance(count);
   }
 
   // After the encoder has finished: the units it held back, then the rest of the dump.

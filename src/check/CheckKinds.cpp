@@ -150,8 +150,7 @@ std::string QuoteUnits(std::span<const Unit> units) {
   std::string text = "\"";
   for (std::size_t i = 0; i < units.size(); ++i) {
     std::uint32_t code = units[i];
-    const bool high = code >= 0xD800 && code <= 0xDBFF;
-    if (high && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
+    if (IsHighSurrogate(units[i]) && i + 1 < units.size() && IsLowSurrogate(units[i + 1])) {
       code = 0x10000 + ((code - 0xD800) << 10) + (units[++i] - 0xDC00);
     }
     if (code == '\n') {

@@ -27,7 +27,7 @@ struct SurrogatePairs {
   // Warns `report` of every lone surrogate, U+FFFE or U+FFFF.
   template <class Report>
   void Take(Unit unit, std::uint64_t line, std::uint64_t column, Report& report) {
-    const bool low = unit >= 0xDC00 && unit <= 0xDFFF;
+    const bool low = IsLowSurrogate(unit);
     if (HighPending && !low) {
       report.Report(CheckKind::LoneSurrogate, HighLine, HighColumn);
     }
@@ -36,7 +36,7 @@ struct SurrogatePairs {
     if (pairsUp) {
       return;
     }
-    if (unit >= 0xD800 && unit <= 0xDBFF) {
+    if (IsHighSurrogate(unit)) {
       HighPending = true;
       HighLine = line;
       HighColumn = column;

@@ -26,14 +26,7 @@ std::string Counted(std::uint64_t count, std::string_view one, std::string_view 
   return std::to_string(count) + ' ' + std::string(count == 1 ? one : many);
 }
 
-bool Reporter::CountsAsError(const DiagnosticKind& kind) const {
-  return kind.Level == Severity::Error || (Options.Strict && kind.Level == Severity::Warning);
-}
-
-Reporter::KindCount& Reporter::CountOf(const DiagnosticKind& kind) {
-  if (LastCount < Counts.size() && Counts[LastCount].Kind == &kind) {
-    return Counts[LastCount];
-  }
+Reporter::KindCount& Reporter::FindCount(const DiagnosticKind& kind) {
   for (LastCount = 0; LastCount < Counts.size(); ++LastCount) {
     if (Counts[LastCount].Kind == &kind) {
       return Counts[LastCount];
@@ -41,15 +34,6 @@ Reporter::KindCount& Reporter::CountOf(const DiagnosticKind& kind) {
   }
   Counts.push_back({&kind, 0, 0});
   return Counts.back();
-}
-
-bool Reporter::Count(const DiagnosticKind& kind) {
-  const bool error = CountsAsError(kind);
-  ++(error ? Errors : Warnings);
-  KindCount& count = CountOf(kind);
-  ++count.Found;
-  LastKept = (error || !Options.Quiet) && (Options.All || count.Kept < CapPerKind);
-  return LastKept;
 }
 
 void Reporter::Keep(const DiagnosticKind& kind, std::uint64_t line, std::uint64_t column,

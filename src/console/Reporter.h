@@ -103,14 +103,29 @@ private:
     std::uint64_t Kept;
   };
 
-  KindCount& CountOf(const DiagnosticKind& kind);
-  // Counts a finding; true when it is to be kept and printed.
-  bool Count(const DiagnosticKind& kind);
+  KindCount& CountOf(const DiagnosticKind& kind) {
+    if (LastCount < Counts.size() && Counts[LastCount].Kind == &kind) {
+      return Counts[LastCount];
+    }
+    return FindCount(kind);
+  }
+  KindCount& FindCount(const DiagnosticKind& kind);
+  // Counts a finding; true when it is to be kept and printed. Inline: a file may hold millions.
+  bool Count(const DiagnosticKind& kind) {
+    const bool error = CountsAsError(kind);
+    ++(error ? Errors : Warnings);
+    KindCount& count = CountOf(kind);
+    ++count.Found;
+    LastKept = (error || !Options.Quiet) && (Options.All || count.Kept < CapPerKind);
+    return LastKept;
+  }
   void Keep(const DiagnosticKind& kind, std::uint64_t line, std::uint64_t column,
             std::string message);
   void AddNote(std::uint64_t line, std::uint64_t column, std::string message);
   void WithdrawKind(const DiagnosticKind& kind);
-  [[nodiscard]] bool CountsAsError(const DiagnosticKind& kind) const;
+  [[nodiscard]] bool CountsAsError(const DiagnosticKind& kind) const {
+    return kind.Level == Severity::Error || (Options.Strict && kind.Level == Severity::Warning);
+  }
   void Print(const Record& record, std::string& text) const;
 
   std::string FileName;

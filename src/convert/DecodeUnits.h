@@ -44,46 +44,41 @@ concept ReservingSink = requires(Sink& sink, std::size_t count) {
 
 namespace detail {
 
-// Two digits of an id field as one 32-bit word of two little-endian units, for each id byte.
+// The id field's digits for each id byte as units in one 64-bit word: the high byte's in the
+// first two units, the low byte's (already shifted) in the last two, so a field is one OR.
 struct IdFieldWords {
-  std::array<std::uint32_t, 256> Words{};
+  std::array<std::uint64_t, 256> High{};
+  std::array<std::uint64_t, 256> Low{};
   constexpr IdFieldWords() {
     for (std::size_t i = 0; i < 256; ++i) {
       const auto& pair = HexPairs.Pairs[i];
-      Words[i] = static_cast<std::uint32_t>(pair[0]) | static_cast<std::uint32_t>(pair[1]) << 16;
+      High[i] = static_cast<std::uint64_t>(pair[0]) | static_cast<std::uint64_t>(pair[1]) << 16;
+      Low[i] = High[i] << 32;
     }
   }
 };
 inline constexpr IdFieldWords IdWords;
 
-// Copies a text of `count` units. One of at most 32 units is moved as one or two fixed 32-byte
-// blocks (the second overlapping the first), not by a call. The destination has room for 16
-// units past the text; the source, when `readable` says so.
-inline void CopyShortText(Unit* to, const Unit* from, std::size_t count, bool readable) {
-  if (count <= 16 && readable) {
-    std::memcpy(to, from, 16 * sizeof(Unit));
-  } else if (count <= 32 && count > 16) {
-    std::memcpy(to, from, 16 * sizeof(Unit));
-    std::memcpy(to + count - 16, from + count - 16, 16 * sizeof(Unit));
-  } else {
-    std::memcpy(to, from, count * sizeof(Unit));
-  }
+// The id field "XXXX" of an id as four little-endian units in one word.
+inline std::uint64_t IdDigits(Unit id) {
+  return IdWords.High[id >> 8] | IdWords.Low[id & 0xFF];
 }
 
 // Decodes the whole entries at the start of [next, last) straight into the sink's buffer: where
 // each text ends comes from a mask of the terminators among 64 units at a time, so that a short
 // entry costs little more than its units. Stops at the end marker (setting `ended`), or at the
-// first entry whose terminator lies past the last full 64 units, which the caller then reads the
+// first entry whose terminator lies past the scan's last window, which the caller then reads the
 // general way; returns where it stopped.
 template <UnitMasker Mask, class Sink>
 const Unit* DecodeBlocks(const Unit* next, const Unit* last, Sink& sink, std::uint64_t& entries,
                          bool& ended) {
+  using Scan = MaskedScan<Mask, 2>; // a terminator, and the next entry's id
   // An entry of n input units gives at most 3n output units (an id alone gives six), so room for
   // three times a block's input covers every entry that ends in it; the room is checked once per
   // block, not per entry.
   constexpr std::ptrdiff_t Block = 8192;
-  constexpr std::ptrdiff_t Slack = 16; // for the fixed-width moves of a short text
-  if (last - next < 66) {
+  constexpr std::ptrdiff_t Slack = Scan::ReadAhead; // for the texts' fixed-width moves
+  if (!Scan::Fits(next + 1, last)) {
     return next;
   }
   const auto reserve = [&sink](std::ptrdiff_t units) {
@@ -92,9 +87,9 @@ const Unit* DecodeBlocks(const Unit* next, const Unit* last, Sink& sink, std::ui
   Unit* start = reserve(Block);
   Unit* out = start;
   const Unit* limit = next + Block; // entries that end before it have room
-  MaskedScan<Mask> terminators(next + 1, last, TextTerminator);
+  Scan terminators(next + 1, last, TextTerminator);
   std::uint64_t decoded = 0;
-  while (last - next >= 2) {
+  for (;;) {
     const Unit id = *next;
     if (id == EndMarkerId) {
       ended = true;
@@ -102,10 +97,10 @@ const Unit* DecodeBlocks(const Unit* next, const Unit* last, Sink& sink, std::ui
       break;
     }
     const Unit* const text = next + 1;
-    const Unit* const stop = terminators.Next(text);
-    if (stop == nullptr) {
+    if (terminators.Empty() && !terminators.Refill(text)) {
       break; // the rest goes the general way
     }
+    const Unit* const stop = terminators.Take();
     if (stop >= limit) [[unlikely]] {
       sink.Commit(static_cast<std::size_t>(out - start));
       const std::ptrdiff_t units = std::max(Block, stop + 1 - next);
@@ -114,11 +109,10 @@ const Unit* DecodeBlocks(const Unit* next, const Unit* last, Sink& sink, std::ui
       limit = next + units;
     }
     const auto length = static_cast<std::size_t>(stop - text);
-    const std::uint64_t digits = static_cast<std::uint64_t>(IdWords.Words[id >> 8]) |
-                                 static_cast<std::uint64_t>(IdWords.Words[id & 0xFF]) << 32;
+    const std::uint64_t digits = IdDigits(id);
     std::memcpy(out, &digits, sizeof digits);
     out[4] = IdFieldEnd;
-    CopyShortText(out + IdFieldUnits, text, length, last - text >= 16);
+    CopyInSteps(out + IdFieldUnits, text, length);
     out[IdFieldUnits + length] = LineEnd;
     out += IdFieldUnits + length + 1;
     ++decoded;

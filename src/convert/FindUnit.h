@@ -7,6 +7,7 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -77,41 +78,75 @@ std::uint64_t UnitMaskWide(const Unit* first, Unit value);
 // Either mask; the conversions' block paths are built once for each.
 using UnitMasker = std::uint64_t (*)(const Unit* first, Unit value);
 
-// Finds the places of one unit in order, from a mask of its places among 64 units at a time: a
-// run of short entries costs a mask a 64 units and a few instructions an entry, not a scan each.
-template <UnitMasker Mask> class MaskedScan {
+// Finds the ends of entries in order, from a mask of one unit's places among 64 units at a time:
+// a run of short entries costs a mask a 64 units and a few instructions an entry, not a scan
+// each. The masks tile [first, last - ReadAhead), so that a fixed-width move of up to ReadAhead
+// units from anywhere before an end found stays inside [first, last). `Skip` is how many units
+// from an end on cannot be the next end: the end itself and what starts the next entry.
+template <UnitMasker Mask, unsigned Skip> class MaskedScan {
 public:
-  MaskedScan(const Unit* first, const Unit* last, Unit value)
-      : Last(last), Value(value), Base(first), Bits(Mask(first, value)) {}
+  static constexpr std::ptrdiff_t ReadAhead = 32;
 
-  // The first unit equal to the value at or after `from` (which never goes back), or nullptr when
-  // it lies past the last full 64 units before `last`.
-  const Unit* Next(const Unit* from) {
-    if (from - Base >= 64) {
-      Base = from;
-      if (Last - Base < 64) {
-        return nullptr;
-      }
-      Bits = Mask(Base, Value);
-    }
-    std::uint64_t found = Bits & (~std::uint64_t{0} << (from - Base));
-    while (found == 0) {
-      if (Last - (Base + 64) < 64) {
-        return nullptr;
-      }
+  // Whether [first, last) holds at least one window.
+  static bool Fits(const Unit* first, const Unit* last) { return last - first >= 64 + ReadAhead; }
+
+  // Call only when Fits(first, last).
+  MaskedScan(const Unit* first, const Unit* last, Unit value)
+      : End(last - ReadAhead), Value(value), Base(first), Bits(Mask(first, value)) {}
+
+  // Whether the window holds no end that is not taken yet.
+  [[nodiscard]] bool Empty() const { return Bits == 0; }
+
+  // Moves on to the first window with an end at or after `from`, the start of the entry's text;
+  // false when there is none before the last window's end.
+  bool Refill(const Unit* from) {
+    do {
       Base += 64;
+      if (End - Base < 64) {
+        return false;
+      }
       Bits = Mask(Base, Value);
-      found = Bits;
-    }
-    return Base + std::countr_zero(found);
+      if (from > Base) {
+        Bits &= ~std::uint64_t{0} << (from - Base); // the start of the entry spilled over
+      }
+    } while (Bits == 0);
+    return true;
+  }
+
+  // The next end; call only when the window is not empty.
+  const Unit* Take() {
+    const int at = std::countr_zero(Bits);
+    Bits &= ~(SkipBits << at);
+    return Base + at;
+  }
+
+  // The next place found, without taking it: for scans whose places are not all ends.
+  [[nodiscard]] const Unit* Peek() const { return Base + std::countr_zero(Bits); }
+
+  // Takes the next place found as a place inside an entry, with the `count` - 1 units after it
+  // that belong with it (inside the window: those past it are still found in the next one).
+  void Drop(unsigned count) {
+    Bits &= ~(((std::uint64_t{1} << count) - 1) << std::countr_zero(Bits));
   }
 
 private:
-  const Unit* Last;
+  static constexpr std::uint64_t SkipBits = (std::uint64_t{1} << Skip) - 1;
+  const Unit* End; // windows lie before it
   Unit Value;
-  const Unit* Base; // the mask covers [Base, Base + 64)
+  const Unit* Base; // the window is [Base, Base + 64)
   std::uint64_t Bits;
 };
+
+// Moves `count` units in steps of 32, whatever the count (none included): the source is readable,
+// and the destination has room, for 32 units past the last.
+inline void CopyInSteps(Unit* to, const Unit* from, std::size_t count) {
+  Unit* const end = to + count;
+  do {
+    std::memcpy(to, from, 32 * sizeof(Unit));
+    to += 32;
+    from += 32;
+  } while (to < end);
+}
 
 // FindUnit with 256-bit vectors, 64 units a step. It is built for processors with AVX2 whatever
 // the rest of the program is built for, so that one static build runs everywhere and still uses
@@ -131,26 +166,30 @@ inline bool IsSpecialTextUnit(Unit unit) {
          (unit & 0xFFFE) == 0x2028 || unit >= 0xD800;
 }
 
+#if defined(__SSE2__)
+// All ones in each lane of `units` that holds a special text unit.
+inline __m128i SpecialTextLanes(__m128i units) {
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i belowSurrogates = _mm_set1_epi16(static_cast<short>(0xD7FF));
+  const __m128i plain = _mm_cmpeq_epi16(_mm_subs_epu16(units, belowSurrogates), zero);
+  const __m128i breaks =
+      _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(units, _mm_set1_epi16(0x000D)),
+                                _mm_cmpeq_epi16(units, _mm_set1_epi16(0x0085))),
+                   _mm_cmpeq_epi16(_mm_and_si128(units, _mm_set1_epi16(static_cast<short>(0xFFFE))),
+                                   _mm_set1_epi16(0x2028)));
+  const __m128i ends = _mm_or_si128(
+      _mm_or_si128(_mm_cmpeq_epi16(units, zero), _mm_cmpeq_epi16(units, _mm_set1_epi16(0x000A))),
+      breaks);
+  return _mm_or_si128(ends, _mm_xor_si128(plain, _mm_set1_epi16(-1)));
+}
+#endif
+
 // The first special text unit in [first, last), or `last`: the checkers skip plain text with it.
 inline const Unit* FindSpecialTextUnit(const Unit* first, const Unit* last) {
 #if defined(__SSE2__)
-  const __m128i lineEnd = _mm_set1_epi16(0x000A);
-  const __m128i carriageReturn = _mm_set1_epi16(0x000D);
-  const __m128i nextLine = _mm_set1_epi16(0x0085);
-  const __m128i separators = _mm_set1_epi16(0x2028);
-  const __m128i separatorMask = _mm_set1_epi16(static_cast<short>(0xFFFE));
-  const __m128i zero = _mm_setzero_si128();
-  const __m128i belowSurrogates = _mm_set1_epi16(static_cast<short>(0xD7FF));
   while (last - first >= 8) {
     const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(first));
-    const __m128i plain = _mm_cmpeq_epi16(_mm_subs_epu16(units, belowSurrogates), zero);
-    const __m128i breaks = _mm_or_si128(
-        _mm_or_si128(_mm_cmpeq_epi16(units, carriageReturn), _mm_cmpeq_epi16(units, nextLine)),
-        _mm_cmpeq_epi16(_mm_and_si128(units, separatorMask), separators));
-    const __m128i ends = _mm_or_si128(
-        _mm_or_si128(_mm_cmpeq_epi16(units, zero), _mm_cmpeq_epi16(units, lineEnd)), breaks);
-    const auto mask = static_cast<unsigned>(_mm_movemask_epi8(ends)) |
-                      (~static_cast<unsigned>(_mm_movemask_epi8(plain)) & 0xFFFFU);
+    const auto mask = static_cast<unsigned>(_mm_movemask_epi8(SpecialTextLanes(units)));
     if (mask != 0) {
       return first + std::countr_zero(mask) / 2;
     }
@@ -162,3 +201,28 @@ inline const Unit* FindSpecialTextUnit(const Unit* first, const Unit* last) {
   }
   return first;
 }
+
+// Bit i set where first[i] is a special text unit, for the 64 units at `first`; the second
+// argument is not used, so that it serves as a UnitMasker.
+inline std::uint64_t SpecialTextMask(const Unit* first, Unit /*unused*/) {
+#if defined(__SSE2__)
+  std::uint64_t mask = 0;
+  for (std::ptrdiff_t part = 0; part < 4; ++part) {
+    const auto* at = reinterpret_cast<const __m128i*>(first + part * 16);
+    const __m128i a = SpecialTextLanes(_mm_loadu_si128(at));
+    const __m128i b = SpecialTextLanes(_mm_loadu_si128(at + 1));
+    const auto bits = static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(a, b)));
+    mask |= static_cast<std::uint64_t>(bits) << (part * 16);
+  }
+  return mask;
+#else
+  std::uint64_t mask = 0;
+  for (std::ptrdiff_t i = 0; i < 64; ++i) {
+    mask |= static_cast<std::uint64_t>(IsSpecialTextUnit(first[i])) << i;
+  }
+  return mask;
+#endif
+}
+
+// SpecialTextMask with 256-bit vectors; call it only when WideScanAvailable() says so.
+std::uint64_t SpecialTextMaskWide(const Unit* first, Unit unused);

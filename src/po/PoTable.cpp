@@ -20,11 +20,11 @@ bool Carriable(std::span<const Unit> text) {
   }
   for (std::size_t i = 0; i < text.size(); ++i) {
     const Unit unit = text[i];
-    if (unit == 0x0004 || (unit >= 0xDC00 && unit <= 0xDFFF)) {
+    if (unit == 0x0004 || IsLowSurrogate(unit)) {
       return false;
     }
-    if (unit >= 0xD800 && unit <= 0xDBFF) {
-      if (i + 1 == text.size() || text[i + 1] < 0xDC00 || text[i + 1] > 0xDFFF) {
+    if (IsHighSurrogate(unit)) {
+      if (i + 1 == text.size() || !IsLowSurrogate(text[i + 1])) {
         return false;
       }
       ++i;

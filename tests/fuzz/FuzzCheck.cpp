@@ -86,6 +86,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   MemorySource source{units, chunk};
   Reporter found = Counts();
   const CheckSummary summary = CheckDumpUnits(source, found, ids);
+  // Unit by unit, the same findings: the paths that take whole lines at a time (which need chunks
+  // of some 100 units) find what the general one does.
+  if (chunk != 1) {
+    MemorySource byUnit{units, 1};
+    Reporter general = Counts();
+    const CheckSummary generalSummary = CheckDumpUnits(byUnit, general, ids);
+    Promise(general.Errors == found.Errors && general.Warnings == found.Warnings);
+    Promise(generalSummary.Entries == summary.Entries &&
+            generalSummary.NextLine == summary.NextLine);
+  }
   // A dump of odd length is damaged: an error, as the checker reports it for a file.
   if (found.Errors == 0 && !loneByte) {
     Promise(summary.Checked);

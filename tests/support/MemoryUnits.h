@@ -131,9 +131,12 @@ inline UnitVector WellFormedTable(std::mt19937& random, std::size_t minUnits, st
   return table;
 }
 
-// A fuzzer's bytes as units, after a first byte that picks the chunk size.
+// A fuzzer's bytes as units, after a first byte that picks the chunk size: small ones, where
+// every entry straddles chunks, or ones of 60 units and up, where the block paths run (they take
+// a chunk's entries by masks of 64 units when it has some 100 units left).
 inline UnitVector FuzzUnits(const std::uint8_t* data, std::size_t size, std::size_t& chunk) {
-  chunk = size == 0 ? 1 : 1 + data[0] % 37;
+  const unsigned pick = size == 0 ? 0 : data[0];
+  chunk = pick < 128 ? 1 + pick % 37 : 60 + (pick - 128) * 8;
   UnitVector units;
   for (std::size_t i = 1; i + 1 < size; i += 2) {
     units.push_back(static_cast<Unit>(data[i] | data[i + 1] << 8));

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <optional>
 #include <random>
 #include <string>
@@ -141,20 +142,53 @@ Units RandomUnits(std::mt19937& random, std::size_t length) {
 
 TEST(Conversions, AgreeWithUnitAtATimeWhereverChunksEnd) {
   std::mt19937 random(20261207);
-  for (int round = 0; round < 300; ++round) {
-    const Units input = RandomUnits(random, random() % 64);
+  for (int round = 0; round < 400; ++round) {
+    // Short inputs at every chunk size; longer ones, which the block paths take (their masks need
+    // some 100 units), at the sizes that move their edges across a window and its read-ahead.
+    const bool isLong = round >= 300;
+    const Units input = RandomUnits(random, isLong ? 64 + random() % 448 : random() % 64);
+    std::vector<std::size_t> chunks;
+    for (std::size_t chunk = 1; chunk <= input.size() + 1; ++chunk) {
+      if (!isLong || chunk <= 8 || (chunk >= 90 && chunk <= 170) || chunk + 40 >= input.size()) {
+        chunks.push_back(chunk);
+      }
+    }
     const Result decoded = ReferenceDecode(input);
     const Result encoded = ReferenceEncode(input);
-    for (std::size_t chunk = 1; chunk <= input.size() + 1; ++chunk) {
+    for (const std::size_t chunk : chunks) {
       const Result d = Decode(input, chunk);
       ASSERT_EQ(d.Output, decoded.Output) << "round " << round << ", chunk " << chunk;
       ASSERT_EQ(d.Count, decoded.Count);
       const Result e = Encode(input, chunk);
       ASSERT_EQ(e.ReadBeyondEnd, encoded.ReadBeyondEnd) << "round " << round << ", chunk " << chunk;
-      ASSERT_EQ(e.Output, encoded.Output);
+      ASSERT_EQ(e.Output, encoded.Output) << "round " << round << ", chunk " << chunk;
       if (!e.ReadBeyondEnd) {
         ASSERT_EQ(e.Count, encoded.Count);
       }
+    }
+  }
+}
+
+TEST(IdFieldValue, AgreesWithTheReferenceForEveryIdAndEveryOddUnit) {
+  const auto expected = [](const Units& field) {
+    return ReferenceEncode(Join({field, {0x0A}})).Output.front();
+  };
+  for (unsigned id = 0; id <= 0xFFFF; ++id) {
+    for (const char* format : {"%04X=", "%04x="}) {
+      char text[8];
+      std::snprintf(text, sizeof text, format, id);
+      const Units field(text, text + 5);
+      ASSERT_EQ(IdFieldValue(field.data()), id) << text;
+    }
+  }
+  // Each place of a field in turn holds every unit up to U+01FF and some far above, the others
+  // digits and "=": the units around the digits' and letters' ranges must not pass for them.
+  for (std::size_t place = 0; place < IdFieldUnits; ++place) {
+    for (unsigned unit = 0; unit < 0x10000; unit = unit < 0x200 ? unit + 1 : unit * 3 + 1) {
+      Units field = U(u"9aF0=");
+      field[place] = static_cast<Unit>(unit);
+      ASSERT_EQ(IdFieldValue(field.data()), expected(field))
+          << "place " << place << ", unit " << unit;
     }
   }
 }
@@ -170,6 +204,24 @@ TEST(Conversions, LongRunsCrossTheVectorScan) {
     ASSERT_EQ(d.Output, ReferenceDecode(table).Output) << "text length " << length;
     const Result back = Encode(d.Output, 1 << 20);
     ASSERT_EQ(back.Output, table) << "text length " << length;
+  }
+  // Runs of equal entries whose ends fall on every place of the block paths' 64-unit windows,
+  // with the units that follow an end looking like an end themselves: an id 0000 after each
+  // terminator, LFs inside each id field after each line end.
+  for (std::size_t length = 0; length < 70; ++length) {
+    Units table;
+    Units dump;
+    while (table.size() < 300) {
+      table.push_back(0x0000);
+      table.insert(table.end(), length, Unit{'a'});
+      table.push_back(0);
+      dump.insert(dump.end(), {'0', '\n', 'A', '\n', '\n'});
+      dump.insert(dump.end(), length, Unit{'a'});
+      dump.push_back('\n');
+    }
+    table.push_back(0xFFFF);
+    ASSERT_EQ(Decode(table, 1 << 20).Output, ReferenceDecode(table).Output) << "length " << length;
+    ASSERT_EQ(Encode(dump, 1 << 20).Output, ReferenceEncode(dump).Output) << "length " << length;
   }
 }
 
