@@ -31,6 +31,7 @@ struct EncoderTrace {
   struct IdField {
     std::uint64_t Offset;
     Unit Id;
+    bool WellFormed = false; // known to be four digits and "="; unknown when false
   };
   // A queue of at most about one chunk's worth, as the scanner takes them as it goes: kept in one
   // vector that starts over whenever all is taken (or drops its taken front once that is half of
@@ -61,8 +62,8 @@ struct EncoderTrace {
 
   void Put(const Unit* /*units*/, std::size_t count) { Offset += count; }
   // A whole line from the encoder's block path.
-  void Line(Unit id, std::size_t length) {
-    Fields.push_back({Offset, id});
+  void Line(Unit id, std::size_t length, bool wellFormed) {
+    Fields.push_back({Offset, id, wellFormed});
     Offset += IdFieldUnits + length + 1;
   }
   void PutUnit(Unit unit) {
@@ -293,9 +294,13 @@ private:
   // Whether a line at `next`, with its id field readable, starts where the encoder starts a
   // field, with a well-formed one that is not FFFF.
   [[nodiscard]] bool PlainStart(const Unit* next) const {
+    if (Trace.Fields.empty()) {
+      return false;
+    }
+    const EncoderTrace::IdField& field = Trace.Fields.front();
     Unit written = 0;
-    return !Trace.Fields.empty() && Trace.Fields.front().Offset == Offset &&
-           Trace.Fields.front().Id != EndMarkerId && ReadWellFormedIdField(next, written);
+    return field.Offset == Offset && field.Id != EndMarkerId &&
+           (field.WellFormed || ReadWellFormedIdField(next, written));
   }
 
   void TakePlainLine(const Unit* next, const Unit* stop) {
@@ -449,7 +454,7 @@ private:
   }
 
   // Remembers the line's id, and says where it was used before if it was.
-  void NoteId() {
+  [[gnu::always_inline]] void NoteId() {
     if (const std::uint64_t first = Ids.Use(Id, Line); first != 0) {
       Out.ReportMany(CheckKind::DuplicateIdLine, Line, 1, [this, first] {
         return std::vector<std::string>{IdText(Id), std::to_string(first)};

@@ -10,7 +10,9 @@ constexpr Severity E = Severity::Error;
 constexpr Severity W = Severity::Warning;
 constexpr Severity N = Severity::Note;
 
-const std::array<DiagnosticKind, static_cast<std::size_t>(CheckKind::Count)> Kinds = {{
+} // namespace
+
+const std::array<DiagnosticKind, static_cast<std::size_t>(CheckKind::Count)> CheckKindTable = {{
     // Files
     {E, "empty-dump", "the file is empty: the encoder fails with \"Read beyond end of file\""},
     {E, "empty-table", "the file is empty: it holds no entry and no end marker"},
@@ -104,6 +106,8 @@ const std::array<DiagnosticKind, static_cast<std::size_t>(CheckKind::Count)> Kin
     {N, "first-used-here", "first used here"},
 }};
 
+namespace {
+
 void AppendUtf8(std::string& text, std::uint32_t code) {
   if (code < 0x80) {
     text += static_cast<char>(code);
@@ -141,10 +145,6 @@ std::string CodePoint(std::uint32_t code) {
 }
 
 } // namespace
-
-const DiagnosticKind& Describe(CheckKind kind) {
-  return Kinds.at(static_cast<std::size_t>(kind));
-}
 
 std::string QuoteUnits(std::span<const Unit> units) {
   std::string text = "\"";

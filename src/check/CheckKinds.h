@@ -5,6 +5,7 @@
 #include "console/Reporter.h"
 #include "io/Unit.h"
 
+#include <array>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -55,7 +56,12 @@ enum class CheckKind : std::uint8_t {
   Count
 };
 
-const DiagnosticKind& Describe(CheckKind kind);
+// The table of kinds, in the order of CheckKind; looked up inline, as a file may hold millions of
+// findings of one kind.
+extern const std::array<DiagnosticKind, static_cast<std::size_t>(CheckKind::Count)> CheckKindTable;
+inline const DiagnosticKind& Describe(CheckKind kind) {
+  return CheckKindTable[static_cast<std::size_t>(kind)];
+}
 
 // Pieces of texts that are lists or quotations, worded here beside the table.
 

@@ -11,6 +11,63 @@
 #include <string>
 #include <vector>
 
+namespace detail {
+
+// Remembers an entry's id, and says where it was used before if it was.
+template <class Report>
+void NoteEntryId(Unit id, std::uint64_t entry, IdRegister& ids, Report& report) {
+  if (const std::uint64_t first = ids.Use(id, entry); first != 0) {
+    report.ReportMany(CheckKind::DuplicateIdEntry, entry, 1, [id, first] {
+      return std::vector<std::string>{IdText(id), std::to_string(first)};
+    });
+    report.Note(CheckKind::FirstUsedHere, first, 1);
+  }
+}
+
+// Takes the entries from `next` on that need no more than their id noted: their texts hold no
+// unit that needs a closer look but surrogate pairs and CRs. Each text's end comes from a mask of
+// the special units among 64 at a time. Returns where the first other entry starts, which the
+// unit-at-a-time path then takes; `ended` is then the column of the last terminator taken.
+template <UnitMasker Mask, class Report>
+const Unit* TakePlainEntries(const Unit* next, const Unit* last, std::uint64_t& entry,
+                             std::uint64_t& ended, IdRegister& ids, Report& report) {
+  using Scan = MaskedScan<Mask, 2>; // a terminator, and the next entry's id
+  if (!Scan::Fits(next + 1, last)) {
+    return next;
+  }
+  Scan specials(next + 1, last, 0);
+  for (;;) {
+    const Unit id = *next;
+    if (id == EndMarkerId) {
+      return next;
+    }
+    const Unit* stop = nullptr;
+    for (;;) {
+      if (specials.Empty() && !specials.Refill(next + 1)) {
+        return next;
+      }
+      stop = specials.Peek();
+      if (*stop == TextTerminator) {
+        specials.Take();
+        break;
+      }
+      if (IsHighSurrogate(stop[0]) && IsLowSurrogate(stop[1])) {
+        specials.Drop(2);
+      } else if (stop[0] == 0x000D) {
+        specials.Drop(1);
+      } else {
+        return next;
+      }
+    }
+    ++entry;
+    NoteEntryId(id, entry, ids, report);
+    ended = static_cast<std::uint64_t>(stop - next) + 1;
+    next = stop + 1;
+  }
+}
+
+} // namespace detail
+
 // Checks a table. Entries are numbered as the lines they become in the dump, and an entry's
 // columns count its units, the id being column 1. `report` and `ids` are as for CheckDumpUnits.
 template <class Source, class Report>
@@ -26,6 +83,14 @@ CheckSummary CheckTableUnits(Source& source, Report& report, IdRegister& ids) {
     std::size_t used = 0;
     for (; used < chunk.size() && !summary.EndMarker; ++used) {
       if (column == 0) {
+        const Unit* const from = chunk.data() + used;
+        const Unit* const last = chunk.data() + chunk.size();
+        const Unit* const to =
+            WideScanAvailable()
+                ? detail::TakePlainEntries<SpecialTextMaskWide>(from, last, entry, ended, ids,
+                                                                report)
+                : detail::TakePlainEntries<SpecialTextMask>(from, last, entry, ended, ids, report);
+        used += static_cast<std::size_t>(to - from);
         const Unit unit = chunk[used];
         if (unit == EndMarkerId) {
           summary.EndMarker = true;
@@ -33,12 +98,7 @@ CheckSummary CheckTableUnits(Source& source, Report& report, IdRegister& ids) {
         }
         ++entry;
         column = 1;
-        if (const std::uint64_t first = ids.Use(unit, entry); first != 0) {
-          report.ReportMany(CheckKind::DuplicateIdEntry, entry, 1, [unit, first] {
-            return std::vector<std::string>{IdText(unit), std::to_string(first)};
-          });
-          report.Note(CheckKind::FirstUsedHere, first, 1);
-        }
+        detail::NoteEntryId(unit, entry, ids, report);
         continue;
       }
       if (!pairs.HighPending) {

@@ -27,13 +27,14 @@ std::string Counted(std::uint64_t count, std::string_view one, std::string_view 
 }
 
 Reporter::KindCount& Reporter::FindCount(const DiagnosticKind& kind) {
-  for (LastCount = 0; LastCount < Counts.size(); ++LastCount) {
-    if (Counts[LastCount].Kind == &kind) {
-      return Counts[LastCount];
-    }
+  auto found = std::find_if(Counts.begin(), Counts.end(),
+                            [&kind](const KindCount& count) { return count.Kind == &kind; });
+  if (found == Counts.end()) {
+    Counts.push_back({&kind, 0, 0});
+    found = Counts.end() - 1;
   }
-  Counts.push_back({&kind, 0, 0});
-  return Counts.back();
+  LastCount = &*found;
+  return *found;
 }
 
 void Reporter::Keep(const DiagnosticKind& kind, std::uint64_t line, std::uint64_t column,
@@ -47,9 +48,10 @@ void Reporter::Keep(const DiagnosticKind& kind, std::uint64_t line, std::uint64_
   Records.push_back({{line, column, std::move(message)}, &kind, CountsAsError(kind), std::nullopt});
 }
 
-void Reporter::AddNote(std::uint64_t line, std::uint64_t column, std::string message) {
+void Reporter::AddNote(std::uint64_t line, std::uint64_t column, const DiagnosticKind& kind,
+                       std::span<const std::string> arguments) {
   if (LastKept && !Records.empty()) {
-    Records.back().NoteAt = Place{line, column, std::move(message)};
+    Records.back().NoteAt = Place{line, column, FormatDiagnostic(kind.Text, arguments)};
   }
 }
 
@@ -84,7 +86,8 @@ void Reporter::Flush() {
     Print(record, text);
     // After the last one printed of a kind that went past its cap: how many more there are.
     const KindCount& count = CountOf(*record.Kind);
-    if (++printed[LastCount] == count.Kept && !Options.All && count.Found > count.Kept) {
+    if (++printed[static_cast<std::size_t>(&count - Counts.data())] == count.Kept && !Options.All &&
+        count.Found > count.Kept) {
       text += FileName + ": " + std::to_string(count.Found - count.Kept) + " more like this\n";
     }
     if (text.size() >= 65536) {

@@ -56,8 +56,7 @@ public:
   void ReportMany(Kind kind, std::uint64_t line, std::uint64_t column, MakeArguments arguments) {
     const DiagnosticKind& described = Describe(kind);
     if (Count(described)) {
-      const std::vector<std::string> made = arguments();
-      Keep(described, line, column, FormatDiagnostic(described.Text, made));
+      KeepMade(described, line, column, arguments);
     }
   }
 
@@ -67,7 +66,7 @@ public:
   void Note(Kind kind, std::uint64_t line, std::uint64_t column,
             std::initializer_list<std::string> arguments = {}) {
     if (LastKept) {
-      AddNote(line, column, FormatDiagnostic(Describe(kind).Text, List(arguments)));
+      AddNote(line, column, Describe(kind), List(arguments));
     }
   }
 
@@ -104,8 +103,8 @@ private:
   };
 
   KindCount& CountOf(const DiagnosticKind& kind) {
-    if (LastCount < Counts.size() && Counts[LastCount].Kind == &kind) {
-      return Counts[LastCount];
+    if (LastCount != nullptr && LastCount->Kind == &kind) {
+      return *LastCount;
     }
     return FindCount(kind);
   }
@@ -121,7 +120,15 @@ private:
   }
   void Keep(const DiagnosticKind& kind, std::uint64_t line, std::uint64_t column,
             std::string message);
-  void AddNote(std::uint64_t line, std::uint64_t column, std::string message);
+  // Out of line, so that a finding that is only counted costs its caller no more than a test.
+  template <class MakeArguments>
+  [[gnu::noinline]] void KeepMade(const DiagnosticKind& kind, std::uint64_t line,
+                                  std::uint64_t column, MakeArguments& arguments) {
+    const std::vector<std::string> made = arguments();
+    Keep(kind, line, column, FormatDiagnostic(kind.Text, made));
+  }
+  void AddNote(std::uint64_t line, std::uint64_t column, const DiagnosticKind& kind,
+               std::span<const std::string> arguments);
   void WithdrawKind(const DiagnosticKind& kind);
   [[nodiscard]] bool CountsAsError(const DiagnosticKind& kind) const {
     return kind.Level == Severity::Error || (Options.Strict && kind.Level == Severity::Warning);
@@ -132,6 +139,6 @@ private:
   ReporterOptions Options;
   std::vector<Record> Records;
   bool LastKept = false;
-  std::vector<KindCount> Counts; // a file meets few kinds: looked through, the last one first
-  std::size_t LastCount = 0;
+  std::vector<KindCount> Counts;  // a file meets few kinds: looked through, the last one first
+  KindCount* LastCount = nullptr; // into Counts, set again whenever Counts grows
 };

@@ -10,6 +10,7 @@
 #include <concepts>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 
 namespace detail {
 
@@ -44,24 +45,48 @@ concept ReservingSink = requires(Sink& sink, std::size_t count) {
 
 namespace detail {
 
-// The id field's digits for each id byte as units in one 64-bit word: the high byte's in the
-// first two units, the low byte's (already shifted) in the last two, so a field is one OR.
-struct IdFieldWords {
-  std::array<std::uint64_t, 256> High{};
-  std::array<std::uint64_t, 256> Low{};
-  constexpr IdFieldWords() {
+// The id field "XXXX=" of every id as the OR of two 8-unit rows, one for each byte of the id:
+// the high byte's digits in units 0-1, the low byte's in 2-3, and "=" in unit 4 of both.
+struct IdFieldRows {
+  struct alignas(16) Row {
+    std::array<Unit, 8> Units;
+  };
+  std::array<Row, 256> High{};
+  std::array<Row, 256> Low{};
+  constexpr IdFieldRows() {
     for (std::size_t i = 0; i < 256; ++i) {
       const auto& pair = HexPairs.Pairs[i];
-      High[i] = static_cast<std::uint64_t>(pair[0]) | static_cast<std::uint64_t>(pair[1]) << 16;
-      Low[i] = High[i] << 32;
+      High[i].Units = {pair[0], pair[1], 0, 0, IdFieldEnd, 0, 0, 0};
+      Low[i].Units = {0, 0, pair[0], pair[1], IdFieldEnd, 0, 0, 0};
     }
   }
 };
-inline constexpr IdFieldWords IdWords;
+inline constexpr IdFieldRows IdRows;
 
-// The id field "XXXX" of an id as four little-endian units in one word.
-inline std::uint64_t IdDigits(Unit id) {
-  return IdWords.High[id >> 8] | IdWords.Low[id & 0xFF];
+// Writes the id field of the id at `at` as 8 units: the field, and 3 that the text then writes
+// over.
+inline void WriteIdField(Unit* out, const Unit* at) {
+  static_assert(std::endian::native == std::endian::little);
+  unsigned char bytes[2];
+  std::memcpy(bytes, at, sizeof bytes);
+  const IdFieldRows::Row& high = IdRows.High[bytes[1]];
+  const IdFieldRows::Row& low = IdRows.Low[bytes[0]];
+#if defined(__SSE2__)
+  const __m128i field = _mm_or_si128(_mm_load_si128(reinterpret_cast<const __m128i*>(&high)),
+                                     _mm_load_si128(reinterpret_cast<const __m128i*>(&low)));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(out), field);
+#else
+  for (std::size_t i = 0; i < 8; ++i) {
+    out[i] = high.Units[i] | low.Units[i];
+  }
+#endif
+}
+
+// Writes a unit and a zero unit as one 32-bit store (one instruction, where a 16-bit constant
+// takes two).
+inline void PutPair(Unit* out, Unit unit) {
+  const std::uint32_t pair = unit;
+  std::memcpy(out, &pair, sizeof pair);
 }
 
 // Decodes the whole entries at the start of [next, last) straight into the sink's buffer: where
@@ -69,10 +94,11 @@ inline std::uint64_t IdDigits(Unit id) {
 // entry costs little more than its units. Stops at the end marker (setting `ended`), or at the
 // first entry whose terminator lies past the scan's last window, which the caller then reads the
 // general way; returns where it stopped.
-template <UnitMasker Mask, class Sink>
-const Unit* DecodeBlocks(const Unit* next, const Unit* last, Sink& sink, std::uint64_t& entries,
-                         bool& ended) {
-  using Scan = MaskedScan<Mask, 2>; // a terminator, and the next entry's id
+template <bool Wide, class Sink>
+[[gnu::always_inline]] inline const Unit*
+DecodeBlocks(const Unit* next, const Unit* last, Sink& sink, std::uint64_t& entries, bool& ended) {
+  // A terminator, and the next entry's id.
+  using Scan = std::conditional_t<Wide, MaskedScan<UnitMaskWide, 2>, MaskedScan<UnitMask, 2>>;
   // An entry of n input units gives at most 3n output units (an id alone gives six), so room for
   // three times a block's input covers every entry that ends in it; the room is checked once per
   // block, not per entry.
@@ -86,41 +112,58 @@ const Unit* DecodeBlocks(const Unit* next, const Unit* last, Sink& sink, std::ui
   };
   Unit* start = reserve(Block);
   Unit* out = start;
-  const Unit* limit = next + Block; // entries that end before it have room
+  const Unit* limit = next + Block; // entries that end before it have room; windows end by it
   Scan terminators(next + 1, last, TextTerminator);
-  std::uint64_t decoded = 0;
+  // Each entry gives 4 units more than it takes: the count comes from the totals, not a counter.
+  const Unit* const first = next;
+  std::uint64_t written = 0;
   for (;;) {
-    const Unit id = *next;
-    if (id == EndMarkerId) {
+    if (*next == EndMarkerId) {
       ended = true;
       ++next;
       break;
     }
     const Unit* const text = next + 1;
-    if (terminators.Empty() && !terminators.Refill(text)) {
-      break; // the rest goes the general way
+    if (terminators.Empty()) {
+      if (!terminators.Refill(text)) {
+        break; // the rest goes the general way
+      }
+      if (terminators.WindowEnd() > limit) [[unlikely]] {
+        sink.Commit(static_cast<std::size_t>(out - start));
+        written += static_cast<std::uint64_t>(out - start);
+        const std::ptrdiff_t units = std::max(Block, terminators.WindowEnd() - next);
+        start = reserve(units);
+        out = start;
+        limit = next + units;
+      }
     }
     const Unit* const stop = terminators.Take();
-    if (stop >= limit) [[unlikely]] {
-      sink.Commit(static_cast<std::size_t>(out - start));
-      const std::ptrdiff_t units = std::max(Block, stop + 1 - next);
-      start = reserve(units);
-      out = start;
-      limit = next + units;
-    }
     const auto length = static_cast<std::size_t>(stop - text);
-    const std::uint64_t digits = IdDigits(id);
-    std::memcpy(out, &digits, sizeof digits);
-    out[4] = IdFieldEnd;
-    CopyInSteps(out + IdFieldUnits, text, length);
-    out[IdFieldUnits + length] = LineEnd;
+    WriteIdField(out, next);
+    CopyInSteps<Wide>(out + IdFieldUnits, text, length);
+    PutPair(out + IdFieldUnits + length, LineEnd); // the second unit is written over next
     out += IdFieldUnits + length + 1;
-    ++decoded;
     next = stop + 1;
   }
   sink.Commit(static_cast<std::size_t>(out - start));
-  entries += decoded;
+  written += static_cast<std::uint64_t>(out - start);
+  const auto taken = static_cast<std::uint64_t>(next - first) - (ended ? 1 : 0); // the end marker
+  entries += (written - taken) / 4;
   return next;
+}
+
+// The block path built twice: for any processor, and for wide ones (whose moves, masks and bit
+// operations then take fewer instructions).
+template <class Sink>
+[[gnu::flatten]] const Unit* DecodeBlocksNarrow(const Unit* next, const Unit* last, Sink& sink,
+                                                std::uint64_t& entries, bool& ended) {
+  return DecodeBlocks<false>(next, last, sink, entries, ended);
+}
+template <class Sink>
+[[gnu::flatten]] VORLANTH_WIDE const Unit* DecodeBlocksWide(const Unit* next, const Unit* last,
+                                                            Sink& sink, std::uint64_t& entries,
+                                                            bool& ended) {
+  return DecodeBlocks<true>(next, last, sink, entries, ended);
 }
 
 template <UnitFinder Find, UnitMasker Mask, class Source, class Sink>
@@ -141,7 +184,8 @@ std::uint64_t DecodeUnitsWith(Source& source, Sink& sink) {
           // straddled two chunks is done.
           bool ended = false;
           const Unit* const from = next;
-          next = DecodeBlocks<Mask>(next, last, sink, entries, ended);
+          next = Mask == UnitMask ? DecodeBlocksNarrow(next, last, sink, entries, ended)
+                                  : DecodeBlocksWide(next, last, sink, entries, ended);
           if (ended) {
             source.Advance(static_cast<std::size_t>(next - chunk.data()));
             return entries;

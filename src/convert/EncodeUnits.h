@@ -11,6 +11,7 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 
 namespace detail {
 
@@ -33,33 +34,44 @@ inline unsigned IdFieldDigit(Unit unit) {
   return unit < 0x80 ? detail::AsciiDigits.Values[unit] : NotAHexDigit;
 }
 
+namespace detail {
+
+// The value of every pair of ASCII units as two hexadecimal digits, the first unit in bits 0-6 of
+// the index and the second in bits 7-13; NotADigitPair when either is no digit.
+inline constexpr std::uint16_t NotADigitPair = 0x100;
+struct AsciiHexPairs {
+  std::array<std::uint16_t, std::size_t{128} * 128> Values{};
+  constexpr AsciiHexPairs() {
+    for (std::size_t index = 0; index < Values.size(); ++index) {
+      const unsigned first = AsciiDigits.Values[index & 0x7F];
+      const unsigned second = AsciiDigits.Values[index >> 7];
+      Values[index] =
+          (first | second) < 16 ? static_cast<std::uint16_t>(first << 4 | second) : NotADigitPair;
+    }
+  }
+};
+inline constexpr AsciiHexPairs HexPairValues;
+
+} // namespace detail
+
 // Whether a field is four hexadecimal digits and "=", as nearly every one is, and its id if so.
-// The four units are read together as the lanes of one 64-bit word. A lane's 16 bits leave room
-// for the tests to be sums: bit 15 of (unit + 0x8000 - low) is set exactly when unit >= low, for
-// any ASCII unit.
+// The four units are read as one 64-bit word; once all are ASCII, each pair of them is one index
+// into a table of digit pairs.
 inline bool ReadWellFormedIdField(const Unit* field, Unit& id) {
   static_assert(std::endian::native == std::endian::little);
-  constexpr std::uint64_t Lanes = 0x0001'0001'0001'0001;
-  constexpr std::uint64_t Top = 0x8000 * Lanes;
-  const auto atLeast = [](std::uint64_t units, std::uint64_t low) {
-    return units + (0x8000 - low) * Lanes;
-  };
   std::uint64_t units = 0;
   std::memcpy(&units, field, sizeof units);
-  if ((units & (0xFF80 * Lanes)) != 0 || field[4] != IdFieldEnd) {
+  if ((units & 0xFF80'FF80'FF80'FF80) != 0 || field[4] != IdFieldEnd) {
     return false;
   }
-  const std::uint64_t digit = atLeast(units, '0') & ~atLeast(units, '9' + 1);
-  const std::uint64_t upper = units & (0xFFDF * Lanes); // a-f as A-F
-  const std::uint64_t letter = atLeast(upper, 'A') & ~atLeast(upper, 'F' + 1);
-  if (((digit | letter) & Top) != Top) {
+  // Two units in the low 32 bits of a word: the first in bits 0-6, the second in 16-22.
+  const auto index = [](std::uint64_t pair) { return (pair | pair >> 9) & 0x3FFF; };
+  const unsigned high = detail::HexPairValues.Values[index(units & 0xFFFF'FFFF)];
+  const unsigned low = detail::HexPairValues.Values[index(units >> 32)];
+  if (((high | low) & detail::NotADigitPair) != 0) {
     return false;
   }
-  // '0'-'9' and 'A'-'F' or 'a'-'f' end in 0-9 and 1-6: the letters' values are 9 more.
-  const std::uint64_t values = (units & (0x000F * Lanes)) + ((letter & Top) >> 15) * 9;
-  // One multiplication moves the first lane's digit to bits 60-63, the second's to 56-59, and so
-  // on, with nothing else reaching bits 48 and up.
-  id = static_cast<Unit>((values * 0x1000'0100'0010'0001) >> 48);
+  id = static_cast<Unit>(high << 8 | low);
   return true;
 }
 
@@ -82,11 +94,12 @@ struct EncodeResult {
   bool IdFieldCutShort = false;
 };
 
-// A sink that is told of each line that the block path encodes, its id and the length of its
-// text, instead of taking its units: the checker follows the encoder's reading with it.
+// A sink that is told of each line that the block path encodes (its id, the length of its text,
+// and whether its id field is four digits and "=") instead of taking its units: the checker
+// follows the encoder's reading with it.
 template <class Sink>
-concept TracingSink = requires(Sink& sink, Unit id, std::size_t length) {
-  sink.Line(id, length);
+concept TracingSink = requires(Sink& sink, Unit id, std::size_t length, bool wellFormed) {
+  sink.Line(id, length, wellFormed);
 };
 
 namespace detail {
@@ -95,11 +108,12 @@ namespace detail {
 // each line's end in a mask of the LFs among 64 units at a time (as DecodeBlocks does for
 // terminators). Stops after an FFFF id field (setting `ended`), or at the first line whose LF lies
 // past the scan's last window; returns where it stopped.
-template <UnitMasker Mask, class Sink>
-const Unit* EncodeBlocks(const Unit* next, const Unit* last, Sink& sink, std::uint64_t& lines,
-                         bool& ended) {
+template <bool Wide, class Sink>
+[[gnu::always_inline]] inline const Unit*
+EncodeBlocks(const Unit* next, const Unit* last, Sink& sink, std::uint64_t& lines, bool& ended) {
   constexpr auto Field = static_cast<std::ptrdiff_t>(IdFieldUnits);
-  using Scan = MaskedScan<Mask, 1 + IdFieldUnits>; // an LF, and the next line's id field
+  constexpr unsigned Skip = 1 + IdFieldUnits; // an LF, and the next line's id field
+  using Scan = std::conditional_t<Wide, MaskedScan<UnitMaskWide, Skip>, MaskedScan<UnitMask, Skip>>;
   // A line gives fewer units than it has (its 5-unit id field becomes one), so room for a block's
   // input covers every line that ends in it.
   constexpr std::ptrdiff_t Block = 8192;
@@ -114,47 +128,76 @@ const Unit* EncodeBlocks(const Unit* next, const Unit* last, Sink& sink, std::ui
     start = sink.Reserve(static_cast<std::size_t>(Block + Slack));
   }
   Unit* out = start;
-  const Unit* limit = next + Block;
+  const Unit* limit = next + Block; // windows end by it
   Scan lineEnds(next + Field, last, LineEnd);
-  std::uint64_t encoded = 0;
+  // Each line but an FFFF one takes 4 units more than it gives: where lines are written, their
+  // count comes from the totals, not a counter.
+  const Unit* const first = next;
+  std::uint64_t written = 0;
+  std::uint64_t encoded = 0; // lines before an FFFF one
   for (;;) {
     const Unit* const text = next + Field;
     // The field lies before the text, which lies in or before the last window: it is readable.
-    const Unit id = IdFieldValue(next);
+    Unit id = 0;
+    const bool wellFormed = ReadWellFormedIdField(next, id);
+    if (!wellFormed) [[unlikely]] {
+      id = IdFieldValue(next);
+    }
     if (id == EndMarkerId) {
-      ++encoded;
       ended = true;
       next = text;
       break;
     }
-    if (lineEnds.Empty() && !lineEnds.Refill(text)) {
-      break; // the rest goes the general way
+    if (lineEnds.Empty()) {
+      if (!lineEnds.Refill(text)) {
+        break; // the rest goes the general way
+      }
+      if constexpr (Writes) {
+        if (lineEnds.WindowEnd() > limit) [[unlikely]] {
+          sink.Commit(static_cast<std::size_t>(out - start));
+          written += static_cast<std::uint64_t>(out - start);
+          const std::ptrdiff_t units = std::max(Block, lineEnds.WindowEnd() - next);
+          start = sink.Reserve(static_cast<std::size_t>(units + Slack));
+          out = start;
+          limit = next + units;
+        }
+      }
     }
     const Unit* const stop = lineEnds.Take();
     const auto length = static_cast<std::size_t>(stop - text);
     if constexpr (Writes) {
-      if (stop >= limit) [[unlikely]] {
-        sink.Commit(static_cast<std::size_t>(out - start));
-        const std::ptrdiff_t units = std::max(Block, stop + 1 - next);
-        start = sink.Reserve(static_cast<std::size_t>(units + Slack));
-        out = start;
-        limit = next + units;
-      }
       out[0] = id;
-      CopyInSteps(out + 1, text, length);
-      out[1 + length] = TextTerminator;
+      CopyInSteps<Wide>(out + 1, text, length);
+      PutPair(out + 1 + length, TextTerminator); // the second unit is written over next
       out += length + 2;
     } else {
-      sink.Line(id, length);
+      sink.Line(id, length, wellFormed);
+      ++encoded;
     }
-    ++encoded;
     next = stop + 1;
   }
   if constexpr (Writes) {
     sink.Commit(static_cast<std::size_t>(out - start));
+    written += static_cast<std::uint64_t>(out - start);
+    // An FFFF line takes its id field and gives nothing.
+    const auto taken = static_cast<std::uint64_t>(next - first) - (ended ? IdFieldUnits : 0);
+    encoded = (taken - written) / 4;
   }
-  lines += encoded;
+  lines += encoded + (ended ? 1 : 0);
   return next;
+}
+
+// The block path built twice, as the decoder's is.
+template <class Sink>
+[[gnu::flatten]] const Unit* EncodeBlocksNarrow(const Unit* next, const Unit* last, Sink& sink,
+                                                std::uint64_t& lines, bool& ended) {
+  return EncodeBlocks<false>(next, last, sink, lines, ended);
+}
+template <class Sink>
+[[gnu::flatten]] VORLANTH_WIDE const Unit* EncodeBlocksWide(const Unit* next, const Unit* last,
+                                                            Sink& sink, std::uint64_t& lines,
+                                                            bool& ended) {
+  return EncodeBlocks<true>(next, last, sink, lines, ended);
 }
 
 template <UnitFinder Find, UnitMasker Mask, class Source, class Sink>
@@ -176,7 +219,8 @@ EncodeResult EncodeUnitsWith(Source& source, Sink& sink) {
           if (fieldUnits == 0) {
             bool ended = false;
             const Unit* const from = next;
-            next = EncodeBlocks<Mask>(next, last, sink, lines, ended);
+            next = Mask == UnitMask ? EncodeBlocksNarrow(next, last, sink, lines, ended)
+                                    : EncodeBlocksWide(next, last, sink, lines, ended);
             if (ended) {
               source.Advance(static_cast<std::size_t>(next - chunk.data()));
               sink.PutUnit(EndMarkerId);

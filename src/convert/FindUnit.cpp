@@ -17,7 +17,6 @@ namespace {
 } // namespace
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-#include <immintrin.h>
 
 namespace {
 
@@ -83,15 +82,6 @@ __attribute__((target("avx2"))) const Unit* FindUnitWide(const Unit* first, cons
   return FindUnit(first, last, value);
 }
 
-__attribute__((target("avx2"))) std::uint64_t UnitMaskWide(const Unit* first, Unit value) {
-  const __m256i needle = _mm256_set1_epi16(static_cast<short>(value));
-  const unsigned low =
-      Mask(InOrder(_mm256_packs_epi16(Equal(first, needle), Equal(first + 16, needle))));
-  const unsigned high =
-      Mask(InOrder(_mm256_packs_epi16(Equal(first + 32, needle), Equal(first + 48, needle))));
-  return static_cast<std::uint64_t>(high) << 32 | low;
-}
-
 __attribute__((target("avx2"))) std::uint64_t SpecialTextMaskWide(const Unit* first,
                                                                   Unit /*unused*/) {
   const unsigned low = Mask(
@@ -102,15 +92,12 @@ __attribute__((target("avx2"))) std::uint64_t SpecialTextMaskWide(const Unit* fi
 }
 
 bool WideScanAvailable() {
-  static const bool available = __builtin_cpu_supports("avx2") && !NarrowScanForced();
+  static const bool available =
+      __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi2") && !NarrowScanForced();
   return available;
 }
 
 #else
-
-std::uint64_t UnitMaskWide(const Unit* first, Unit value) {
-  return UnitMask(first, value);
-}
 
 std::uint64_t SpecialTextMaskWide(const Unit* first, Unit unused) {
   return SpecialTextMask(first, unused);

@@ -72,8 +72,34 @@ inline std::uint64_t UnitMask(const Unit* first, Unit value) {
 #endif
 }
 
-// UnitMask with 256-bit vectors; call it only when WideScanAvailable() says so.
-std::uint64_t UnitMaskWide(const Unit* first, Unit value);
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#include <immintrin.h>
+// Code built for processors with AVX2 and BMI2 whatever the rest of the program is built for, so
+// that one static build runs everywhere and still uses them where they are: it runs only when
+// WideScanAvailable() says so.
+#define VORLANTH_WIDE __attribute__((target("avx2,bmi,bmi2")))
+
+// UnitMask with 256-bit vectors.
+VORLANTH_WIDE inline std::uint64_t UnitMaskWide(const Unit* first, Unit value) {
+  const __m256i needle = _mm256_set1_epi16(static_cast<short>(value));
+  const auto equal = [needle](const Unit* at) VORLANTH_WIDE {
+    return _mm256_cmpeq_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(at)), needle);
+  };
+  // Packing works on each 128-bit half apart: the permutation puts the quarters back in order.
+  const auto bits = [](__m256i a, __m256i b) VORLANTH_WIDE {
+    return static_cast<std::uint32_t>(
+        _mm256_movemask_epi8(_mm256_permute4x64_epi64(_mm256_packs_epi16(a, b), 0xD8)));
+  };
+  const std::uint32_t low = bits(equal(first), equal(first + 16));
+  const std::uint32_t high = bits(equal(first + 32), equal(first + 48));
+  return static_cast<std::uint64_t>(high) << 32 | low;
+}
+#else
+#define VORLANTH_WIDE
+inline std::uint64_t UnitMaskWide(const Unit* first, Unit value) {
+  return UnitMask(first, value);
+}
+#endif
 
 // Either mask; the conversions' block paths are built once for each.
 using UnitMasker = std::uint64_t (*)(const Unit* first, Unit value);
@@ -92,7 +118,7 @@ public:
 
   // Call only when Fits(first, last).
   MaskedScan(const Unit* first, const Unit* last, Unit value)
-      : End(last - ReadAhead), Value(value), Base(first), Bits(Mask(first, value)) {}
+      : LastBase(last - ReadAhead - 64), Value(value), Base(first), Bits(Mask(first, value)) {}
 
   // Whether the window holds no end that is not taken yet.
   [[nodiscard]] bool Empty() const { return Bits == 0; }
@@ -102,7 +128,7 @@ public:
   bool Refill(const Unit* from) {
     do {
       Base += 64;
-      if (End - Base < 64) {
+      if (Base > LastBase) {
         return false;
       }
       Bits = Mask(Base, Value);
@@ -112,6 +138,9 @@ public:
     } while (Bits == 0);
     return true;
   }
+
+  // Where the window ends: the ends found so far lie before it.
+  [[nodiscard]] const Unit* WindowEnd() const { return Base + 64; }
 
   // The next end; call only when the window is not empty.
   const Unit* Take() {
@@ -131,21 +160,42 @@ public:
 
 private:
   static constexpr std::uint64_t SkipBits = (std::uint64_t{1} << Skip) - 1;
-  const Unit* End; // windows lie before it
+  const Unit* LastBase; // the last window starts at or before it
   Unit Value;
   const Unit* Base; // the window is [Base, Base + 64)
   std::uint64_t Bits;
 };
 
+// Moves 32 units.
+inline void Copy32(Unit* to, const Unit* from) {
+  std::memcpy(to, from, 32 * sizeof(Unit));
+}
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+VORLANTH_WIDE inline void Copy32Wide(Unit* to, const Unit* from) {
+  const auto* source = reinterpret_cast<const __m256i*>(from);
+  auto* target = reinterpret_cast<__m256i*>(to);
+  const __m256i a = _mm256_loadu_si256(source);
+  const __m256i b = _mm256_loadu_si256(source + 1);
+  _mm256_storeu_si256(target, a);
+  _mm256_storeu_si256(target + 1, b);
+}
+#else
+inline void Copy32Wide(Unit* to, const Unit* from) {
+  Copy32(to, from);
+}
+#endif
+
 // Moves `count` units in steps of 32, whatever the count (none included): the source is readable,
-// and the destination has room, for 32 units past the last.
-inline void CopyInSteps(Unit* to, const Unit* from, std::size_t count) {
-  Unit* const end = to + count;
-  do {
-    std::memcpy(to, from, 32 * sizeof(Unit));
-    to += 32;
-    from += 32;
-  } while (to < end);
+// and the destination has room, for 32 units past the last. A short text, as most are, is one
+// step and one test.
+template <bool Wide>
+[[gnu::always_inline]] inline void CopyInSteps(Unit* to, const Unit* from, std::size_t count) {
+  constexpr auto Step = Wide ? Copy32Wide : Copy32;
+  Step(to, from);
+  for (std::size_t done = 32; done < count; done += 32)
+    [[unlikely]] {
+      Step(to + done, from + done);
+    }
 }
 
 // FindUnit with 256-bit vectors, 64 units a step. It is built for processors with AVX2 whatever

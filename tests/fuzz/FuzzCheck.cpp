@@ -71,6 +71,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     MemorySource source{units, chunk};
     Reporter found = Counts();
     const CheckSummary summary = CheckTableUnits(source, found, ids);
+    if (chunk != 1) {
+      MemorySource byUnit{units, 1}; // as for dumps below
+      Reporter general = Counts();
+      const CheckSummary generalSummary = CheckTableUnits(byUnit, general, ids);
+      Promise(general.Errors == found.Errors && general.Warnings == found.Warnings);
+      Promise(generalSummary.Entries == summary.Entries &&
+              generalSummary.EndMarker == summary.EndMarker);
+    }
     const bool warnedAfterEnd = summary.EndMarker && (summary.UnitsAfterEnd || loneByte);
     found.Warnings += loneByte || warnedAfterEnd ? 1 : 0;
     if (found.Errors == 0) {
