@@ -42,8 +42,45 @@ struct CheckCase {
   const char* Words = ""; // what the messages must say, beyond where
 };
 
+// 40 lines of plain text with ids from 0100 (or 0300) on, as a dump or as a table: enough for
+// the paths that take whole lines at a time to run before and after the slips between them.
+std::u16string PlainLines(char16_t high = u'1') {
+  std::u16string lines;
+  for (char16_t i = 0; i < 40; ++i) {
+    lines += u'0';
+    lines += high;
+    lines += static_cast<char16_t>(u'0' + i / 10);
+    lines += static_cast<char16_t>(u'0' + i % 10);
+    lines += u"=plain text of a line\n";
+  }
+  return lines;
+}
+Units PlainEntries(std::uint16_t high = 1) {
+  Units entries;
+  for (std::uint16_t i = 0; i < 40; ++i) {
+    entries.push_back(static_cast<std::uint16_t>(high << 8 | i));
+    for (const char16_t c : std::u16string_view(u"plain text of an entry")) {
+      entries.push_back(c);
+    }
+    entries.push_back(0);
+  }
+  return entries;
+}
+
 TEST_F(Checker, FindsEachSlipWhereItIs) {
   const CheckCase cases[] = {
+      {"slips after plain lines, an emoji and a CR between",
+       "t.txt",
+       Bom + Bytes(PlainLines()) + Bytes(Units{'0', '2', '0', '0', '=', 'a', 0, 0x0A}) +
+           Bytes(u"0201=x\n0202=\U0001F600 \r mid\n0203=bad\u2028\n") + Bytes(PlainLines(u'3')),
+       {"41:7: error", "44:9: warning"},
+       1},
+      {"an LF in a text after plain entries",
+       "t.lang",
+       Bytes(PlainEntries()) + Bytes(Units{0x200, 'a', 0x0A, 'b', 0}) + Bytes(PlainEntries(3)) +
+           Bytes(Units{0xFFFF}),
+       {"41:3: error"},
+       1},
       {"a clean dump", "t.txt", Bom + Bytes(u"0001=a\n00ab=b\n"), {}, 0},
       {"UTF-8 text", "t.txt", "0001=a\n", {"1:1: error"}, 1},
       {"UTF-8 with its mark",
