@@ -237,7 +237,7 @@ private:
     }
     // Runs of lines by masks of their special units; the few lines at the end one at a time.
     bool other = false;
-    next = WideScanAvailable() ? TakePlainLinesMasked<SpecialTextMaskWide>(next, last, other)
+    next = WideScanAvailable() ? TakePlainLinesWide(next, last, other)
                                : TakePlainLinesMasked<SpecialTextMask>(next, last, other);
     while (!other && last - next > static_cast<std::ptrdiff_t>(IdFieldUnits) && PlainStart(next)) {
       const Unit* const stop = FindSpecialTextUnit(next + IdFieldUnits, last);
@@ -248,6 +248,12 @@ private:
       next = stop + 1;
     }
     return next;
+  }
+
+  // Built a second time for processors with AVX2, as the conversions' block paths are.
+  [[gnu::flatten]] VORLANTH_WIDE const Unit* TakePlainLinesWide(const Unit* next, const Unit* last,
+                                                                bool& other) {
+    return TakePlainLinesMasked<SpecialTextMaskWide>(next, last, other);
   }
 
   template <UnitMasker Mask>

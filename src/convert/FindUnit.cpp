@@ -34,24 +34,6 @@ __attribute__((target("avx2"))) inline __m256i InOrder(__m256i packed) {
   return _mm256_permute4x64_epi64(packed, 0xD8);
 }
 
-// As SpecialTextLanes, 16 units a vector.
-__attribute__((target("avx2"))) inline __m256i SpecialTextLanesWide(const Unit* at) {
-  const __m256i units = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
-  const __m256i zero = _mm256_setzero_si256();
-  const __m256i plain = _mm256_cmpeq_epi16(
-      _mm256_subs_epu16(units, _mm256_set1_epi16(static_cast<short>(0xD7FF))), zero);
-  const __m256i breaks = _mm256_or_si256(
-      _mm256_or_si256(_mm256_cmpeq_epi16(units, _mm256_set1_epi16(0x000D)),
-                      _mm256_cmpeq_epi16(units, _mm256_set1_epi16(0x0085))),
-      _mm256_cmpeq_epi16(_mm256_and_si256(units, _mm256_set1_epi16(static_cast<short>(0xFFFE))),
-                         _mm256_set1_epi16(0x2028)));
-  const __m256i ends =
-      _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi16(units, zero),
-                                      _mm256_cmpeq_epi16(units, _mm256_set1_epi16(0x000A))),
-                      breaks);
-  return _mm256_or_si256(ends, _mm256_xor_si256(plain, _mm256_set1_epi16(-1)));
-}
-
 } // namespace
 
 __attribute__((target("avx2"))) const Unit* FindUnitWide(const Unit* first, const Unit* last,
@@ -82,15 +64,6 @@ __attribute__((target("avx2"))) const Unit* FindUnitWide(const Unit* first, cons
   return FindUnit(first, last, value);
 }
 
-__attribute__((target("avx2"))) std::uint64_t SpecialTextMaskWide(const Unit* first,
-                                                                  Unit /*unused*/) {
-  const unsigned low = Mask(
-      InOrder(_mm256_packs_epi16(SpecialTextLanesWide(first), SpecialTextLanesWide(first + 16))));
-  const unsigned high = Mask(InOrder(
-      _mm256_packs_epi16(SpecialTextLanesWide(first + 32), SpecialTextLanesWide(first + 48))));
-  return static_cast<std::uint64_t>(high) << 32 | low;
-}
-
 bool WideScanAvailable() {
   static const bool available =
       __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi2") && !NarrowScanForced();
@@ -98,10 +71,6 @@ bool WideScanAvailable() {
 }
 
 #else
-
-std::uint64_t SpecialTextMaskWide(const Unit* first, Unit unused) {
-  return SpecialTextMask(first, unused);
-}
 
 const Unit* FindUnitWide(const Unit* first, const Unit* last, Unit value) {
   return FindUnit(first, last, value);

@@ -50,19 +50,27 @@ inline const Unit* FindUnit(const Unit* first, const Unit* last, Unit value) {
   return first;
 }
 
-// Bit i set where first[i] equals `value`, for the 64 units at `first`.
-inline std::uint64_t UnitMask(const Unit* first, Unit value) {
 #if defined(__SSE2__)
-  const __m128i needle = _mm_set1_epi16(static_cast<short>(value));
+// Bit i set where `lanes` (all ones in each lane that passes a test of 8 units) passes first[i],
+// for the 64 units at `first`.
+template <class Lanes> std::uint64_t LaneMask64(const Unit* first, Lanes lanes) {
   std::uint64_t mask = 0;
   for (std::ptrdiff_t part = 0; part < 4; ++part) {
     const auto* at = reinterpret_cast<const __m128i*>(first + part * 16);
-    const __m128i a = _mm_cmpeq_epi16(_mm_loadu_si128(at), needle);
-    const __m128i b = _mm_cmpeq_epi16(_mm_loadu_si128(at + 1), needle);
+    const __m128i a = lanes(_mm_loadu_si128(at));
+    const __m128i b = lanes(_mm_loadu_si128(at + 1));
     const auto bits = static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(a, b)));
     mask |= static_cast<std::uint64_t>(bits) << (part * 16);
   }
   return mask;
+}
+#endif
+
+// Bit i set where first[i] equals `value`, for the 64 units at `first`.
+inline std::uint64_t UnitMask(const Unit* first, Unit value) {
+#if defined(__SSE2__)
+  const __m128i needle = _mm_set1_epi16(static_cast<short>(value));
+  return LaneMask64(first, [needle](__m128i units) { return _mm_cmpeq_epi16(units, needle); });
 #else
   std::uint64_t mask = 0;
   for (std::ptrdiff_t i = 0; i < 64; ++i) {
@@ -256,15 +264,7 @@ inline const Unit* FindSpecialTextUnit(const Unit* first, const Unit* last) {
 // argument is not used, so that it serves as a UnitMasker.
 inline std::uint64_t SpecialTextMask(const Unit* first, Unit /*unused*/) {
 #if defined(__SSE2__)
-  std::uint64_t mask = 0;
-  for (std::ptrdiff_t part = 0; part < 4; ++part) {
-    const auto* at = reinterpret_cast<const __m128i*>(first + part * 16);
-    const __m128i a = SpecialTextLanes(_mm_loadu_si128(at));
-    const __m128i b = SpecialTextLanes(_mm_loadu_si128(at + 1));
-    const auto bits = static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(a, b)));
-    mask |= static_cast<std::uint64_t>(bits) << (part * 16);
-  }
-  return mask;
+  return LaneMask64(first, SpecialTextLanes);
 #else
   std::uint64_t mask = 0;
   for (std::ptrdiff_t i = 0; i < 64; ++i) {
@@ -274,5 +274,36 @@ inline std::uint64_t SpecialTextMask(const Unit* first, Unit /*unused*/) {
 #endif
 }
 
-// SpecialTextMask with 256-bit vectors; call it only when WideScanAvailable() says so.
-std::uint64_t SpecialTextMaskWide(const Unit* first, Unit unused);
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+// SpecialTextMask with 256-bit vectors.
+VORLANTH_WIDE inline std::uint64_t SpecialTextMaskWide(const Unit* first, Unit /*unused*/) {
+  // As SpecialTextLanes, 16 units a vector.
+  const __m256i zero = _mm256_setzero_si256();
+  const auto lanes = [zero](const Unit* at) VORLANTH_WIDE {
+    const __m256i units = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
+    const __m256i plain = _mm256_cmpeq_epi16(
+        _mm256_subs_epu16(units, _mm256_set1_epi16(static_cast<short>(0xD7FF))), zero);
+    const __m256i breaks = _mm256_or_si256(
+        _mm256_or_si256(_mm256_cmpeq_epi16(units, _mm256_set1_epi16(0x000D)),
+                        _mm256_cmpeq_epi16(units, _mm256_set1_epi16(0x0085))),
+        _mm256_cmpeq_epi16(_mm256_and_si256(units, _mm256_set1_epi16(static_cast<short>(0xFFFE))),
+                           _mm256_set1_epi16(0x2028)));
+    const __m256i ends =
+        _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi16(units, zero),
+                                        _mm256_cmpeq_epi16(units, _mm256_set1_epi16(0x000A))),
+                        breaks);
+    return _mm256_or_si256(ends, _mm256_xor_si256(plain, _mm256_set1_epi16(-1)));
+  };
+  const auto bits = [](__m256i a, __m256i b) VORLANTH_WIDE {
+    return static_cast<std::uint32_t>(
+        _mm256_movemask_epi8(_mm256_permute4x64_epi64(_mm256_packs_epi16(a, b), 0xD8)));
+  };
+  const std::uint32_t low = bits(lanes(first), lanes(first + 16));
+  const std::uint32_t high = bits(lanes(first + 32), lanes(first + 48));
+  return static_cast<std::uint64_t>(high) << 32 | low;
+}
+#else
+inline std::uint64_t SpecialTextMaskWide(const Unit* first, Unit unused) {
+  return SpecialTextMask(first, unused);
+}
+#endif
