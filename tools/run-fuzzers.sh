@@ -46,8 +46,8 @@ for target in $targets; do
     found=1
     continue
   fi
-  runs=$(grep -o 'Done [0-9]* runs' "$log" | awk '{ print $2 }')
-  echo "Fuzz$target: $runs executions $budget, no finding"
+  runs=$(grep -o 'Done [0-9]* runs in [0-9]*' "$log" | awk '{ print $2 " executions in " $5 " s" }')
+  echo "Fuzz$target: $runs $budget, no finding"
 done
 [ "$found" = 0 ] || exit 1
 rm -rf "$work"

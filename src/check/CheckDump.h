@@ -235,6 +235,8 @@ private:
     while (!Trace.Fields.empty() && Trace.Fields.front().Offset < Offset) {
       Trace.Fields.pop_front(); // inside a line that was already reported
     }
+    // Once duplicate ids are only counted, they are counted without a branch on each.
+    CountOnly = !Out.Keeps(CheckKind::DuplicateIdLine);
     // Runs of lines by masks of their special units; the few lines at the end one at a time.
     bool other = false;
     next = WideScanAvailable() ? TakePlainLinesWide(next, last, other)
@@ -246,6 +248,10 @@ private:
       }
       TakePlainLine(next, stop);
       next = stop + 1;
+    }
+    if (CountedDuplicates != 0) {
+      Out.CountMany(CheckKind::DuplicateIdLine, CountedDuplicates);
+      CountedDuplicates = 0;
     }
     return next;
   }
@@ -312,7 +318,11 @@ private:
   void TakePlainLine(const Unit* next, const Unit* stop) {
     Id = Trace.Fields.front().Id;
     Trace.Fields.pop_front();
-    NoteId();
+    if (CountOnly) {
+      CountedDuplicates += Ids.UseCounted(Id, Line) ? 1 : 0;
+    } else {
+      NoteId();
+    }
     Offset += static_cast<std::uint64_t>(stop + 1 - next);
     ++LfLines;
     ++Line;
@@ -551,6 +561,8 @@ private:
   std::uint64_t CrUnits = 0;
   SurrogatePairs Pairs;
   IdRegister& Ids;
+  bool CountOnly = false;              // duplicate ids of plain lines are only counted
+  std::uint64_t CountedDuplicates = 0; // not yet told to the reporter
 };
 
 // Hands the encoder small chunks and shows the lines scanner every unit it has used, once the

@@ -36,15 +36,24 @@ const Unit* TakePlainEntries(const Unit* next, const Unit* last, std::uint64_t& 
     return next;
   }
   Scan specials(next + 1, last, 0);
+  // Once duplicate ids are only counted, they are counted without a branch on each.
+  const bool countOnly = !report.Keeps(CheckKind::DuplicateIdEntry);
+  std::uint64_t duplicates = 0;
+  const auto done = [&](const Unit* at) {
+    if (duplicates != 0) {
+      report.CountMany(CheckKind::DuplicateIdEntry, duplicates);
+    }
+    return at;
+  };
   for (;;) {
     const Unit id = *next;
     if (id == EndMarkerId) {
-      return next;
+      return done(next);
     }
     const Unit* stop = nullptr;
     for (;;) {
       if (specials.Empty() && !specials.Refill(next + 1)) {
-        return next;
+        return done(next);
       }
       stop = specials.Peek();
       if (*stop == TextTerminator) {
@@ -56,11 +65,15 @@ const Unit* TakePlainEntries(const Unit* next, const Unit* last, std::uint64_t& 
       } else if (stop[0] == 0x000D) {
         specials.Drop(1);
       } else {
-        return next;
+        return done(next);
       }
     }
     ++entry;
-    NoteEntryId(id, entry, ids, report);
+    if (countOnly) {
+      duplicates += ids.UseCounted(id, entry) ? 1 : 0;
+    } else {
+      NoteEntryId(id, entry, ids, report);
+    }
     ended = static_cast<std::uint64_t>(stop - next) + 1;
     next = stop + 1;
   }

@@ -72,6 +72,15 @@ public:
     return 0;
   }
 
+  // Whether `id` was used before, remembering it at `line` if not; without a branch on the
+  // answer, for the runs of lines whose duplicates are only counted.
+  bool UseCounted(Unit id, std::uint64_t line) {
+    const bool used = Used.test(id);
+    First[id] = used ? First[id] : line;
+    Used.set(id);
+    return used;
+  }
+
 private:
   std::bitset<65536> Used;
   std::unique_ptr<std::uint64_t[]> First = std::make_unique_for_overwrite<std::uint64_t[]>(65536);

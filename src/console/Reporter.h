@@ -60,6 +60,21 @@ public:
     }
   }
 
+  // Whether a finding of `kind` would be kept and printed now; once not, never again.
+  template <class Kind> [[nodiscard]] bool Keeps(Kind kind) {
+    const DiagnosticKind& described = Describe(kind);
+    return (CountsAsError(described) || !Options.Quiet) &&
+           (Options.All || CountOf(described).Kept < CapPerKind);
+  }
+
+  // Counts `count` findings of a kind that Keeps says is not kept.
+  template <class Kind> void CountMany(Kind kind, std::uint64_t count) {
+    const DiagnosticKind& described = Describe(kind);
+    (CountsAsError(described) ? Errors : Warnings) += count;
+    CountOf(described).Found += count;
+    LastKept = false;
+  }
+
   // A second place for the finding reported last, printed right after it, never counted, and
   // dropped with it.
   template <class Kind>
