@@ -110,9 +110,11 @@ DecodeBlocks(const Unit* next, const Unit* last, Sink& sink, std::uint64_t& entr
   const auto reserve = [&sink](std::ptrdiff_t units) {
     return sink.Reserve(static_cast<std::size_t>(3 * units + Slack));
   };
-  Unit* start = reserve(Block);
+  // No more than the chunk holds, for a short one.
+  const std::ptrdiff_t firstBlock = std::min(Block, last - next);
+  Unit* start = reserve(firstBlock);
   Unit* out = start;
-  const Unit* limit = next + Block; // entries that end before it have room; windows end by it
+  const Unit* limit = next + firstBlock; // entries that end before it have room; windows end by it
   Scan terminators(next + 1, last, TextTerminator);
   // Each entry gives 4 units more than it takes: the count comes from the totals, not a counter.
   const Unit* const first = next;

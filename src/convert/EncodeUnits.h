@@ -124,11 +124,13 @@ EncodeBlocks(const Unit* next, const Unit* last, Sink& sink, std::uint64_t& line
   // A tracing sink is told of each line and takes no units.
   constexpr bool Writes = !TracingSink<Sink>;
   Unit* start = nullptr;
+  const std::ptrdiff_t firstBlock =
+      std::min(Block, last - next); // no more than a short chunk holds
   if constexpr (Writes) {
-    start = sink.Reserve(static_cast<std::size_t>(Block + Slack));
+    start = sink.Reserve(static_cast<std::size_t>(firstBlock + Slack));
   }
   Unit* out = start;
-  const Unit* limit = next + Block; // windows end by it
+  const Unit* limit = next + firstBlock; // windows end by it
   Scan lineEnds(next + Field, last, LineEnd);
   // Each line but an FFFF one takes 4 units more than it gives: where lines are written, their
   // count comes from the totals, not a counter.

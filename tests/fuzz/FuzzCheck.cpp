@@ -14,6 +14,9 @@
 
 namespace {
 
+// Chunks this small never hold a whole line with its id field and LF.
+constexpr std::size_t ReferenceChunk = IdFieldUnits;
+
 // The checker's own reporter, never flushed: only its counts matter here.
 Reporter Counts() {
   return {"", ReporterOptions{.Quiet = true}};
@@ -71,8 +74,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     MemorySource source{units, chunk};
     Reporter found = Counts();
     const CheckSummary summary = CheckTableUnits(source, found, ids);
-    if (chunk != 1) {
-      MemorySource byUnit{units, 1}; // as for dumps below
+    if (chunk > ReferenceChunk) {
+      MemorySource byUnit{units, ReferenceChunk}; // as for dumps below
       Reporter general = Counts();
       const CheckSummary generalSummary = CheckTableUnits(byUnit, general, ids);
       Promise(general.Errors == found.Errors && general.Warnings == found.Warnings);
@@ -94,10 +97,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   MemorySource source{units, chunk};
   Reporter found = Counts();
   const CheckSummary summary = CheckDumpUnits(source, found, ids);
-  // Unit by unit, the same findings: the paths that take whole lines at a time (which need chunks
-  // of some 100 units) find what the general one does.
-  if (chunk != 1) {
-    MemorySource byUnit{units, 1};
+  // In chunks too small for a line to be taken whole, the same findings: the paths that take
+  // whole lines at a time find what the general one does.
+  if (chunk > ReferenceChunk) {
+    MemorySource byUnit{units, ReferenceChunk};
     Reporter general = Counts();
     const CheckSummary generalSummary = CheckDumpUnits(byUnit, general, ids);
     Promise(general.Errors == found.Errors && general.Warnings == found.Warnings);

@@ -53,10 +53,8 @@ inline ReferenceResult ReferenceDecode(const UnitVector& input) {
     if (id == 0xFFFF) {
       break;
     }
-    char field[8];
-    std::snprintf(field, sizeof field, "%04X", static_cast<unsigned>(id));
-    for (int k = 0; k < 4; ++k) {
-      result.Output.push_back(static_cast<Unit>(field[k]));
+    for (int shift = 12; shift >= 0; shift -= 4) {
+      result.Output.push_back(static_cast<Unit>("0123456789ABCDEF"[(id >> shift) & 15]));
     }
     result.Output.push_back('=');
     ++result.Count;
