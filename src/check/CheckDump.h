@@ -287,15 +287,13 @@ private:
           specials.Take();
           break;
         }
-        if (IsHighSurrogate(stop[0]) && IsLowSurrogate(stop[1])) {
-          specials.Drop(2);
-        } else if (stop[0] == 0x000D && stop[1] != LineEnd) {
-          ++carriageReturns;
-          specials.Drop(1);
-        } else {
+        const unsigned plain = PlainSpecialUnits(stop);
+        if (plain == 0) {
           other = true;
           return next;
         }
+        carriageReturns += plain == 1 ? 1 : 0;
+        specials.Drop(plain);
       }
       CrUnits += carriageReturns;
       TakePlainLine(next, stop);

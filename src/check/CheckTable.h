@@ -60,13 +60,12 @@ const Unit* TakePlainEntries(const Unit* next, const Unit* last, std::uint64_t& 
         specials.Take();
         break;
       }
-      if (IsHighSurrogate(stop[0]) && IsLowSurrogate(stop[1])) {
-        specials.Drop(2);
-      } else if (stop[0] == 0x000D) {
-        specials.Drop(1);
-      } else {
+      // A CR before an LF goes the general way, which finds the LF.
+      const unsigned plain = PlainSpecialUnits(stop);
+      if (plain == 0) {
         return done(next);
       }
+      specials.Drop(plain);
     }
     ++entry;
     if (countOnly) {

@@ -13,6 +13,15 @@ inline bool IsSuspectUnit(Unit unit) {
   return unit >= 0xD800 && (unit <= 0xDFFF || unit >= 0xFFFE);
 }
 
+// How many units from `at` (a special text unit, with the unit after it readable) a text may
+// hold without a finding: a surrogate pair (2) or a CR not before an LF (1); 0 for any other.
+inline unsigned PlainSpecialUnits(const Unit* at) {
+  if (IsHighSurrogate(at[0]) && IsLowSurrogate(at[1])) {
+    return 2;
+  }
+  return at[0] == 0x000D && at[1] != 0x000A ? 1 : 0;
+}
+
 // A character that an editor may show as a line break, while the table stores it as it is.
 inline bool IsLineBreakCharacter(Unit unit) {
   return unit == 0x0085 || unit == 0x2028 || unit == 0x2029;

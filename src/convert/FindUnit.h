@@ -87,20 +87,26 @@ inline std::uint64_t UnitMask(const Unit* first, Unit value) {
 // WideScanAvailable() says so.
 #define VORLANTH_WIDE __attribute__((target("avx2,bmi,bmi2")))
 
-// UnitMask with 256-bit vectors.
-VORLANTH_WIDE inline std::uint64_t UnitMaskWide(const Unit* first, Unit value) {
-  const __m256i needle = _mm256_set1_epi16(static_cast<short>(value));
-  const auto equal = [needle](const Unit* at) VORLANTH_WIDE {
-    return _mm256_cmpeq_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(at)), needle);
-  };
+// Bit i set where `lanes` (all ones in each lane that passes a test of the 16 units at a place)
+// passes first[i], for the 64 units at `first`.
+template <class Lanes>
+VORLANTH_WIDE inline std::uint64_t LaneMask64Wide(const Unit* first, Lanes lanes) {
   // Packing works on each 128-bit half apart: the permutation puts the quarters back in order.
   const auto bits = [](__m256i a, __m256i b) VORLANTH_WIDE {
     return static_cast<std::uint32_t>(
         _mm256_movemask_epi8(_mm256_permute4x64_epi64(_mm256_packs_epi16(a, b), 0xD8)));
   };
-  const std::uint32_t low = bits(equal(first), equal(first + 16));
-  const std::uint32_t high = bits(equal(first + 32), equal(first + 48));
+  const std::uint32_t low = bits(lanes(first), lanes(first + 16));
+  const std::uint32_t high = bits(lanes(first + 32), lanes(first + 48));
   return static_cast<std::uint64_t>(high) << 32 | low;
+}
+
+// UnitMask with 256-bit vectors.
+VORLANTH_WIDE inline std::uint64_t UnitMaskWide(const Unit* first, Unit value) {
+  const __m256i needle = _mm256_set1_epi16(static_cast<short>(value));
+  return LaneMask64Wide(first, [needle](const Unit* at) VORLANTH_WIDE {
+    return _mm256_cmpeq_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(at)), needle);
+  });
 }
 #else
 #define VORLANTH_WIDE
@@ -294,13 +300,7 @@ VORLANTH_WIDE inline std::uint64_t SpecialTextMaskWide(const Unit* first, Unit /
                         breaks);
     return _mm256_or_si256(ends, _mm256_xor_si256(plain, _mm256_set1_epi16(-1)));
   };
-  const auto bits = [](__m256i a, __m256i b) VORLANTH_WIDE {
-    return static_cast<std::uint32_t>(
-        _mm256_movemask_epi8(_mm256_permute4x64_epi64(_mm256_packs_epi16(a, b), 0xD8)));
-  };
-  const std::uint32_t low = bits(lanes(first), lanes(first + 16));
-  const std::uint32_t high = bits(lanes(first + 32), lanes(first + 48));
-  return static_cast<std::uint64_t>(high) << 32 | low;
+  return LaneMask64Wide(first, lanes);
 }
 #else
 inline std::uint64_t SpecialTextMaskWide(const Unit* first, Unit unused) {
