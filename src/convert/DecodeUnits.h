@@ -168,8 +168,9 @@ template <class Sink>
   return DecodeBlocks<true>(next, last, sink, entries, ended);
 }
 
-template <UnitFinder Find, UnitMasker Mask, class Source, class Sink>
+template <bool Wide, class Source, class Sink>
 std::uint64_t DecodeUnitsWith(Source& source, Sink& sink) {
+  constexpr UnitFinder Find = Wide ? FindUnitWide : FindUnit;
   std::uint64_t entries = 0;
   bool inText = false;
   for (;;) {
@@ -186,8 +187,8 @@ std::uint64_t DecodeUnitsWith(Source& source, Sink& sink) {
           // straddled two chunks is done.
           bool ended = false;
           const Unit* const from = next;
-          next = Mask == UnitMask ? DecodeBlocksNarrow(next, last, sink, entries, ended)
-                                  : DecodeBlocksWide(next, last, sink, entries, ended);
+          next = Wide ? DecodeBlocksWide(next, last, sink, entries, ended)
+                      : DecodeBlocksNarrow(next, last, sink, entries, ended);
           if (ended) {
             source.Advance(static_cast<std::size_t>(next - chunk.data()));
             return entries;
@@ -225,6 +226,6 @@ std::uint64_t DecodeUnitsWith(Source& source, Sink& sink) {
 // Converts entries until the end marker or the end of the input; returns the number of entries.
 // An entry cut short by the end of the input still counts, its line without an LF.
 template <class Source, class Sink> std::uint64_t DecodeUnits(Source& source, Sink& sink) {
-  return WideScanAvailable() ? detail::DecodeUnitsWith<FindUnitWide, UnitMaskWide>(source, sink)
-                             : detail::DecodeUnitsWith<FindUnit, UnitMask>(source, sink);
+  return WideScanAvailable() ? detail::DecodeUnitsWith<true>(source, sink)
+                             : detail::DecodeUnitsWith<false>(source, sink);
 }

@@ -202,8 +202,9 @@ template <class Sink>
   return EncodeBlocks<true>(next, last, sink, lines, ended);
 }
 
-template <UnitFinder Find, UnitMasker Mask, class Source, class Sink>
+template <bool Wide, class Source, class Sink>
 EncodeResult EncodeUnitsWith(Source& source, Sink& sink) {
+  constexpr UnitFinder Find = Wide ? FindUnitWide : FindUnit;
   std::uint64_t lines = 0;
   bool inText = false;
   std::array<Unit, IdFieldUnits> field{};
@@ -221,8 +222,8 @@ EncodeResult EncodeUnitsWith(Source& source, Sink& sink) {
           if (fieldUnits == 0) {
             bool ended = false;
             const Unit* const from = next;
-            next = Mask == UnitMask ? EncodeBlocksNarrow(next, last, sink, lines, ended)
-                                    : EncodeBlocksWide(next, last, sink, lines, ended);
+            next = Wide ? EncodeBlocksWide(next, last, sink, lines, ended)
+                        : EncodeBlocksNarrow(next, last, sink, lines, ended);
             if (ended) {
               source.Advance(static_cast<std::size_t>(next - chunk.data()));
               sink.PutUnit(EndMarkerId);
@@ -281,6 +282,6 @@ EncodeResult EncodeUnitsWith(Source& source, Sink& sink) {
 // Converts lines until an FFFF id or the end of the input, then writes the end marker. Text after
 // the last LF that is too short for an id field is not converted: the result says so.
 template <class Source, class Sink> EncodeResult EncodeUnits(Source& source, Sink& sink) {
-  return WideScanAvailable() ? detail::EncodeUnitsWith<FindUnitWide, UnitMaskWide>(source, sink)
-                             : detail::EncodeUnitsWith<FindUnit, UnitMask>(source, sink);
+  return WideScanAvailable() ? detail::EncodeUnitsWith<true>(source, sink)
+                             : detail::EncodeUnitsWith<false>(source, sink);
 }
