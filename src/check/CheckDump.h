@@ -454,8 +454,8 @@ private:
       Slipped.Field[Slipped.FieldLength++] = LineEnd;
       Slipped.Make(Id, LineStart + IdFieldUnits);
     } else if (!WellFormed()) {
-      const std::string field = QuoteUnits(std::span<const Unit>(Head.data(), IdFieldUnits));
-      const std::string text = QuoteUnits(std::span<const Unit>(Text.data(), TextLength)) +
+      const std::string field = QuotedUnits(std::span<const Unit>(Head.data(), IdFieldUnits));
+      const std::string text = QuotedUnits(std::span<const Unit>(Text.data(), TextLength)) +
                                (length - IdFieldUnits > TextLength ? "..." : "");
       const bool mark = std::find(Head.begin(), Head.end(), TextBom) != Head.end();
       Out.Report(mark ? CheckKind::ByteOrderMarkInIdField : CheckKind::BadIdField, Line, 1,
@@ -530,7 +530,7 @@ private:
     } else {
       Out.Report(CheckKind::ShortLine, line, 1,
                  {std::to_string(line), line > 1 ? TextGoesOn(line - 1) : "",
-                  QuoteUnits(std::span<const Unit>(slip.Field.data(), slip.FieldLength)), entries,
+                  QuotedUnits(std::span<const Unit>(slip.Field.data(), slip.FieldLength)), entries,
                   lost});
     }
   }

@@ -1,5 +1,6 @@
 #include "check/CheckKinds.h"
 
+#include "console/Printable.h"
 #include "convert/DecodeUnits.h"
 
 #include <array>
@@ -106,71 +107,6 @@ const std::array<DiagnosticKind, static_cast<std::size_t>(CheckKind::Count)> Che
     {N, "first-used-here", "first used here"},
 }};
 
-namespace {
-
-void AppendUtf8(std::string& text, std::uint32_t code) {
-  if (code < 0x80) {
-    text += static_cast<char>(code);
-  } else if (code < 0x800) {
-    text += static_cast<char>(0xC0 | code >> 6);
-    text += static_cast<char>(0x80 | (code & 0x3F));
-  } else if (code < 0x10000) {
-    text += static_cast<char>(0xE0 | code >> 12);
-    text += static_cast<char>(0x80 | (code >> 6 & 0x3F));
-    text += static_cast<char>(0x80 | (code & 0x3F));
-  } else {
-    text += static_cast<char>(0xF0 | code >> 18);
-    text += static_cast<char>(0x80 | (code >> 12 & 0x3F));
-    text += static_cast<char>(0x80 | (code >> 6 & 0x3F));
-    text += static_cast<char>(0x80 | (code & 0x3F));
-  }
-}
-
-// What an editor may show as nothing, or as something else: written out as <U+XXXX>.
-bool IsInvisible(std::uint32_t code) {
-  return code < 0x20 || (code >= 0x7F && code < 0xA0) || (code >= 0xD800 && code <= 0xDFFF) ||
-         (code >= 0xFDD0 && code <= 0xFDEF) || (code & 0xFFFE) == 0xFFFE || code == 0xFEFF ||
-         code == 0x00AD || (code >= 0x200B && code <= 0x200F) ||
-         (code >= 0x2028 && code <= 0x202E) || (code >= 0x2060 && code <= 0x2064);
-}
-
-std::string CodePoint(std::uint32_t code) {
-  constexpr char digits[] = "0123456789ABCDEF";
-  std::string hex;
-  do {
-    hex.insert(hex.begin(), digits[code & 15]);
-    code >>= 4;
-  } while (code != 0 || hex.size() < 4);
-  return "U+" + hex;
-}
-
-} // namespace
-
-std::string QuoteUnits(std::span<const Unit> units) {
-  std::string text = "\"";
-  for (std::size_t i = 0; i < units.size(); ++i) {
-    std::uint32_t code = units[i];
-    if (IsHighSurrogate(units[i]) && i + 1 < units.size() && IsLowSurrogate(units[i + 1])) {
-      code = 0x10000 + ((code - 0xD800) << 10) + (units[++i] - 0xDC00);
-    }
-    if (code == '\n') {
-      text += "\\n";
-    } else if (code == '\r') {
-      text += "\\r";
-    } else if (code == '\t') {
-      text += "\\t";
-    } else if (code == '"' || code == '\\') {
-      text += '\\';
-      text += static_cast<char>(code);
-    } else if (IsInvisible(code)) {
-      text += '<' + CodePoint(code) + '>';
-    } else {
-      AppendUtf8(text, code);
-    }
-  }
-  return text + "\"";
-}
-
 std::string IdText(Unit id) {
   const auto field = IdField(id);
   return {field.begin(), field.end() - 1}; // the digits without the "="
@@ -182,10 +118,10 @@ std::string DescribeEntry(Unit id, std::span<const Unit> text, bool cut) {
   }
   const std::string entry = "entry " + IdText(id);
   if (cut) {
-    return entry + " with a text that begins " + QuoteUnits(text);
+    return entry + " with a text that begins " + QuotedUnits(text);
   }
   return text.empty() ? entry + " with an empty text"
-                      : entry + " with the text " + QuoteUnits(text);
+                      : entry + " with the text " + QuotedUnits(text);
 }
 
 std::string JoinEntries(std::span<const std::string> entries, std::uint64_t more) {

@@ -2,6 +2,7 @@
 // and text (CheckKinds.cpp). The scanners name a kind and give its arguments.
 #pragma once
 
+#include "console/Printable.h"
 #include "console/Reporter.h"
 #include "io/Unit.h"
 
@@ -64,11 +65,6 @@ inline const DiagnosticKind& Describe(CheckKind kind) {
 }
 
 // Pieces of texts that are lists or quotations, worded here beside the table.
-
-// Quoted file text as UTF-8, with what cannot be seen escaped (\n, \r, \t, <U+FEFF>, <U+2028>,
-// lone surrogates, non-characters and control characters), and quotes and backslashes escaped,
-// so that a diagnostic is one line.
-std::string QuoteUnits(std::span<const Unit> units);
 
 // An id as the dump writes it: four upper-case hexadecimal digits.
 std::string IdText(Unit id);

@@ -1,6 +1,7 @@
 #include "console/Reporter.h"
 
 #include "console/Console.h"
+#include "console/Printable.h"
 
 #include <algorithm>
 
@@ -25,6 +26,9 @@ std::string FormatDiagnostic(std::string_view text, std::span<const std::string>
 std::string Counted(std::uint64_t count, std::string_view one, std::string_view many) {
   return std::to_string(count) + ' ' + std::string(count == 1 ? one : many);
 }
+
+Reporter::Reporter(std::string_view fileName, ReporterOptions options)
+    : FileName(Printable(fileName)), Options(options) {}
 
 Reporter::KindCount& Reporter::FindCount(const DiagnosticKind& kind) {
   auto found = std::find_if(Counts.begin(), Counts.end(),
@@ -76,6 +80,14 @@ void Reporter::Print(const Record& record, std::string& text) const {
   }
 }
 
+void Reporter::Write(std::string_view text) const {
+  if (Options.ToError) {
+    ConsoleWriteError(text);
+  } else {
+    ConsoleWrite(text);
+  }
+}
+
 void Reporter::Flush() {
   std::stable_sort(Records.begin(), Records.end(), [](const Record& a, const Record& b) {
     return a.At.Line != b.At.Line ? a.At.Line < b.At.Line : a.At.Column < b.At.Column;
@@ -91,10 +103,10 @@ void Reporter::Flush() {
       text += FileName + ": " + std::to_string(count.Found - count.Kept) + " more like this\n";
     }
     if (text.size() >= 65536) {
-      ConsoleWrite(text);
+      Write(text);
       text.clear();
     }
   }
-  ConsoleWrite(text);
+  Write(text);
   Records.clear();
 }

@@ -31,14 +31,15 @@ struct ReporterOptions {
   bool Quiet = false;  // print only errors
   bool Strict = false; // a warning is an error: printed and counted as one
   bool All = false;    // no cap on the diagnostics of one kind
+  bool ToError = false; // printed on the standard error stream, as gettext's tools print theirs
 };
 
 class Reporter {
 public:
   static constexpr std::uint64_t CapPerKind = 100;
 
-  Reporter(std::string fileName, ReporterOptions options)
-      : FileName(std::move(fileName)), Options(options) {}
+  // The file's name is printed as Printable makes it.
+  Reporter(std::string_view fileName, ReporterOptions options);
 
   // A finding of `kind` (found by argument-dependent lookup through Describe(kind)).
   template <class Kind>
@@ -149,6 +150,7 @@ private:
     return kind.Level == Severity::Error || (Options.Strict && kind.Level == Severity::Warning);
   }
   void Print(const Record& record, std::string& text) const;
+  void Write(std::string_view text) const;
 
   std::string FileName;
   ReporterOptions Options;

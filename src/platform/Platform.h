@@ -121,8 +121,30 @@ int PlatformExistsError();
 // The last modification time of an open file, in seconds since 1970 (UTC).
 bool PlatformModificationTime(FileHandle handle, std::int64_t& seconds);
 
-// Gives an open file the permissions of the file `model`, whose place it is about to take.
+// Gives an open file the permissions of the file `model`, whose place it is about to take, and
+// its owner and group where the process may set them.
 bool PlatformCopyPermissions(const std::string& model, FileHandle handle);
+
+// The file a name leads to once every symbolic link on the way is followed (the name itself when
+// it is no link). A chain that loops is given back as it stands, for the next call to fail on.
+std::string PlatformFollowLinks(const std::string& path);
+
+// How many names (hard links) an existing file has.
+bool PlatformLinkCount(const std::string& path, std::uint64_t& links);
+
+// Whether an existing file may be opened for writing, by the same test an open would make;
+// nothing is created or changed.
+bool PlatformCanWrite(const std::string& path);
+
+// Makes sure that what was written to a file is on the disk.
+bool PlatformSync(FileHandle handle);
+
+// Names a file to be removed if the process is ended by a signal (SIGINT, SIGTERM, SIGHUP) or its
+// console closes, before it is put in place; an empty name ends that. One file at a time.
+void PlatformRemoveOnInterrupt(const std::string& path);
+
+// A number of this process, for names no other running process will pick.
+std::uint32_t PlatformProcessId();
 
 // Moves a file over another, which it replaces in one step.
 bool PlatformReplace(const std::string& from, const std::string& to);

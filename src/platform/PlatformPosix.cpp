@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <string_view>
 
 namespace {
@@ -316,11 +317,124 @@ bool PlatformModificationTime(FileHandle handle, std::int64_t& seconds) {
 
 bool PlatformCopyPermissions(const std::string& model, FileHandle handle) {
   struct stat info {};
-  if (Retried([&] { return stat(model.c_str(), &info); }) != 0) {
+  struct stat mine {};
+  const int fd = static_cast<int>(handle);
+  if (Retried([&] { return stat(model.c_str(), &info); }) != 0 ||
+      Retried([&] { return fstat(fd, &mine); }) != 0) {
     return Fail();
   }
-  return Retried([&] { return fchmod(static_cast<int>(handle), info.st_mode & 07777); }) == 0 ||
-         Fail();
+  // Owner first: a change of owner clears the set-id bits that the mode then puts back. Only root
+  // may give a file away; anyone may keep the group where they belong to it.
+  if (mine.st_uid != info.st_uid || mine.st_gid != info.st_gid) {
+    if (Retried([&] { return fchown(fd, info.st_uid, info.st_gid); }) != 0) {
+      if (errno != EPERM) {
+        return Fail();
+      }
+      if (Retried([&] { return fchown(fd, static_cast<uid_t>(-1), info.st_gid); }) != 0 &&
+          errno != EPERM) {
+        return Fail();
+      }
+    }
+  }
+  return Retried([&] { return fchmod(fd, info.st_mode & 07777); }) == 0 || Fail();
+}
+
+std::string PlatformFollowLinks(const std::string& path) {
+  std::string current = path;
+  // The kernel's own limit on a chain of links.
+  for (int hop = 0; hop < 40; ++hop) {
+    struct stat info {};
+    if (Retried([&] { return lstat(current.c_str(), &info); }) != 0 || !S_ISLNK(info.st_mode)) {
+      return current;
+    }
+    char target[PATH_MAX];
+    const ssize_t length = readlink(current.c_str(), target, sizeof target);
+    if (length <= 0 || static_cast<std::size_t>(length) == sizeof target) {
+      return current;
+    }
+    const std::string next(target, static_cast<std::size_t>(length));
+    const std::size_t slash = current.find_last_of('/');
+    // A relative target is relative to the folder that holds the link.
+    current = next.front() == '/' || slash == std::string::npos
+                  ? next
+                  : current.substr(0, slash + 1) + next;
+  }
+  return path;
+}
+
+bool PlatformLinkCount(const std::string& path, std::uint64_t& links) {
+  struct stat info {};
+  if (Retried([&] { return stat(path.c_str(), &info); }) != 0) {
+    return Fail();
+  }
+  links = info.st_nlink;
+  return true;
+}
+
+bool PlatformCanWrite(const std::string& path) {
+  // Non-blocking and never creating: only an existing regular file is asked about, and the open
+  // is the system's own verdict (access() would answer for the real, not the effective, user).
+  const int fd =
+      Retried([&] { return open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY); });
+  if (fd < 0) {
+    return Fail();
+  }
+  close(fd);
+  return true;
+}
+
+bool PlatformSync(FileHandle handle) {
+  return Retried([&] { return fsync(static_cast<int>(handle)); }) == 0 || Fail();
+}
+
+namespace {
+
+// What the signal handler may touch: a fixed buffer and a flag, nothing that allocates.
+char InterruptPath[PATH_MAX + 1];
+volatile std::sig_atomic_t InterruptArmed = 0;
+bool InterruptHandlersSet = false;
+
+extern "C" void RemoveAndEnd(int signal) {
+  if (InterruptArmed != 0) {
+    (void)unlink(InterruptPath);
+  }
+  // Then the signal's own default action, so that the caller sees the process ended by it.
+  struct sigaction action {};
+  action.sa_handler = SIG_DFL;
+  sigemptyset(&action.sa_mask);
+  (void)sigaction(signal, &action, nullptr);
+  (void)raise(signal);
+}
+
+} // namespace
+
+void PlatformRemoveOnInterrupt(const std::string& path) {
+  if (!InterruptHandlersSet) {
+    InterruptHandlersSet = true;
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+      struct sigaction old {};
+      // A signal the caller chose to ignore (nohup, a background job) stays ignored.
+      if (sigaction(signal, nullptr, &old) != 0 || old.sa_handler == SIG_IGN) {
+        continue;
+      }
+      struct sigaction action {};
+      action.sa_handler = RemoveAndEnd;
+      sigfillset(&action.sa_mask);
+      (void)sigaction(signal, &action, nullptr);
+    }
+  }
+  InterruptArmed = 0;
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+  if (path.empty() || path.size() >= sizeof InterruptPath) {
+    return;
+  }
+  std::memcpy(InterruptPath, path.c_str(), path.size() + 1);
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+  InterruptArmed = 1;
+}
+
+std::uint32_t PlatformProcessId() {
+  return static_cast<std::uint32_t>(getpid());
 }
 
 bool PlatformReplace(const std::string& from, const std::string& to) {

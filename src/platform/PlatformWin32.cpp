@@ -2,6 +2,7 @@
 // system's wide functions, so a name outside the system's code page still opens.
 #include "platform/Platform.h"
 
+#include "platform/DeviceName.h"
 #include "platform/ExtendedPath.h"
 
 #ifndef WIN32_LEAN_AND_MEAN
@@ -427,6 +428,10 @@ void PlatformUseUtf8Console() {
 }
 
 PathKind PlatformPathKind(const std::string& path) {
+  // A device name opens the device wherever it stands, whether or not the system lists it.
+  if (IsDeviceName(path)) {
+    return PathKind::Other;
+  }
   const DWORD attributes = GetFileAttributesW(SystemPath(path).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     Fail();
@@ -465,8 +470,10 @@ bool PlatformIsBrokenPipe(int osCode) {
 }
 
 FileHandle PlatformCreateExclusive(const std::string& path) {
-  return FromHandle(CreateFileW(SystemPath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+  // Shared for deletion, so that the console's control handler can remove it while it is open.
+  return FromHandle(CreateFileW(SystemPath(path).c_str(), GENERIC_WRITE,
+                                FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 int PlatformExistsError() {
@@ -499,4 +506,97 @@ bool PlatformReplace(const std::string& from, const std::string& to) {
 
 bool PlatformRemove(const std::string& path) {
   return DeleteFileW(SystemPath(path).c_str()) != 0 || Fail();
+}
+
+std::string PlatformFollowLinks(const std::string& path) {
+  const std::wstring wide = SystemPath(path);
+  const DWORD attributes = GetFileAttributesW(wide.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+    return path;
+  }
+  HANDLE handle = CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    return path; // a link to nothing: the file is created where the name stands
+  }
+  std::wstring final(MAX_PATH, L'\0');
+  DWORD length = GetFinalPathNameByHandleW(handle, final.data(), static_cast<DWORD>(final.size()), 0);
+  if (length >= final.size()) {
+    final.resize(length + 1);
+    length = GetFinalPathNameByHandleW(handle, final.data(), static_cast<DWORD>(final.size()), 0);
+  }
+  CloseHandle(handle);
+  if (length == 0 || length >= final.size()) {
+    return path;
+  }
+  final.resize(length);
+  return Narrow(final);
+}
+
+bool PlatformLinkCount(const std::string& path, std::uint64_t& links) {
+  HANDLE handle = CreateFileW(SystemPath(path).c_str(), FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    return Fail();
+  }
+  BY_HANDLE_FILE_INFORMATION info{};
+  const bool read = GetFileInformationByHandle(handle, &info) != 0 || Fail();
+  CloseHandle(handle);
+  links = info.nNumberOfLinks;
+  return read;
+}
+
+bool PlatformCanWrite(const std::string& path) {
+  const std::wstring wide = SystemPath(path);
+  const DWORD attributes = GetFileAttributesW(wide.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+    LastError = ERROR_ACCESS_DENIED;
+    return false;
+  }
+  HANDLE handle = CreateFileW(wide.c_str(), GENERIC_WRITE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    return Fail();
+  }
+  CloseHandle(handle);
+  return true;
+}
+
+bool PlatformSync(FileHandle handle) {
+  return FlushFileBuffers(AsHandle(handle)) != 0 || Fail();
+}
+
+namespace {
+
+// What the control handler, which runs on a thread of its own, may touch.
+wchar_t InterruptPath[32768];
+volatile LONG InterruptArmed = 0;
+bool InterruptHandlerSet = false;
+
+BOOL WINAPI RemoveOnControl(DWORD /*event*/) {
+  if (InterruptArmed != 0) {
+    (void)DeleteFileW(InterruptPath);
+  }
+  return FALSE; // and then the default: the process ends
+}
+
+} // namespace
+
+void PlatformRemoveOnInterrupt(const std::string& path) {
+  if (!InterruptHandlerSet) {
+    InterruptHandlerSet = SetConsoleCtrlHandler(RemoveOnControl, TRUE) != 0;
+  }
+  InterlockedExchange(&InterruptArmed, 0);
+  const std::wstring wide = SystemPath(path);
+  if (path.empty() || wide.size() >= std::size(InterruptPath)) {
+    return;
+  }
+  std::memcpy(InterruptPath, wide.c_str(), (wide.size() + 1) * sizeof(wchar_t));
+  InterlockedExchange(&InterruptArmed, 1);
+}
+
+std::uint32_t PlatformProcessId() {
+  return GetCurrentProcessId();
 }

@@ -1,5 +1,6 @@
 #include "po/PoFormat.h"
 
+#include "console/Printable.h"
 #include "po/PoKinds.h"
 
 #include <utf8.h>
@@ -220,7 +221,7 @@ void Finish(Reader& reader, Pending& pending) {
     std::transform(lower.begin(), lower.end(), lower.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     if (!charset.empty() && lower != "utf-8") {
-      reader.Fail(pending.Line, PoKind::NotUtf8, {charset});
+      reader.Fail(pending.Line, PoKind::NotUtf8, {Quoted(charset)});
     }
   } else if (pending.HasContext) {
     pending.Entry.Line = pending.Line;
@@ -230,7 +231,7 @@ void Finish(Reader& reader, Pending& pending) {
     });
     if (same != entries.end()) {
       reader.Fail(pending.Line, PoKind::DuplicateKey,
-                  {pending.Entry.Context, std::to_string(same->Line)});
+                  {Quoted(pending.Entry.Context), std::to_string(same->Line)});
     } else {
       entries.push_back(std::move(pending.Entry));
     }

@@ -1,10 +1,12 @@
 // vorlanth_po: string tables in and out of gettext PO, the format of translators' tools.
 #include "console/CommandLine.h"
 #include "console/Console.h"
+#include "console/Printable.h"
 #include "console/Reporter.h"
 #include "convert/UnitStreams.h"
 #include "io/InOutError.h"
 #include "io/RecordFile.h"
+#include "io/SafeOutput.h"
 #include "platform/Platform.h"
 #include "po/PoFormat.h"
 #include "po/PoTable.h"
@@ -65,6 +67,10 @@ void OpenInput(RecordFile& file, const std::string& path) {
   if (!OpenExisting(file, path)) {
     throw Exception(PathKindReason(PlatformPathKind(path)), CodeLocationOf(__FILE__, __LINE__));
   }
+  // Said now, naming this file, rather than by the first operation on it.
+  if (file.OpenFailure != 0) {
+    RaiseOsError(file.OpenFailure);
+  }
 }
 
 std::int64_t ModificationTime(const RecordFile& file) {
@@ -75,66 +81,18 @@ std::int64_t ModificationTime(const RecordFile& file) {
   return seconds;
 }
 
-// The output, written to a new file beside it and moved over it only once everything succeeded;
-// a failed run leaves no temporary file behind and the output as it was.
-class Output {
-public:
-  explicit Output(std::string path) : Path(std::move(path)) {
-    CurrentFile = Path;
-    for (int attempt = 0;; ++attempt) {
-      Temporary = Path + ".vorlanth-" + std::to_string(attempt) + ".tmp";
-      if (CreateExclusive(File, Temporary)) {
-        break;
-      }
-    }
-  }
-  Output(const Output&) = delete;
-  Output& operator=(const Output&) = delete;
-  ~Output() {
-    if (!Committed) {
-      if (File.Open) {
-        (void)PlatformClose(File.Handle);
-        File.Open = false;
-      }
-      (void)PlatformRemove(Temporary);
-    }
-  }
+void BeginOutput(SafeOutput& output, const std::string& path,
+                 std::initializer_list<const RecordFile*> inputs) {
+  CurrentFile = path;
+  BeginSafeOutput(output, path, {inputs.begin(), inputs.size()});
+}
 
-  void Commit() {
-    CurrentFile = Path;
-    // A replaced output keeps its permissions.
-    if (PlatformPathKind(Path) == PathKind::Regular &&
-        !PlatformCopyPermissions(Path, File.Handle)) {
-      RaiseLastOsError();
-    }
-    CloseRecordFile(File);
-    if (!PlatformReplace(Temporary, Path)) {
-      RaiseLastOsError();
-    }
-    Committed = true;
-  }
-
-  RecordFile File;
-
-private:
-  std::string Path;
-  std::string Temporary;
-  bool Committed = false;
-};
-
-// Refuses an output that is one of the inputs under any name (a link, another spelling).
-bool NamesAnInput(const std::string& output, const std::vector<const RecordFile*>& inputs) {
-  RecordFile existing;
-  if (!OpenExisting(existing, output)) {
-    return false;
-  }
-  for (const RecordFile* input : inputs) {
-    bool same = false;
-    if (PlatformSameFile(existing.Handle, input->Handle, same) && same) {
-      return true;
-    }
-  }
-  return false;
+// The summary is the run's last word: the output takes its place only once it has been said.
+void Conclude(SafeOutput& output, const std::string& path, const std::string& summary) {
+  CurrentFile = path;
+  FinishSafeOutput(output);
+  ConsoleWriteError(Printable(path) + ": " + summary + "\n");
+  CommitSafeOutput(output);
 }
 
 std::string ReadAll(RecordFile& file) {
@@ -160,36 +118,29 @@ struct Arguments {
   std::vector<std::string> Files;
 };
 
-int RefuseOutput(const std::string& output) {
-  ConsoleWriteError("vorlanth_po: " + output +
-                    ": is one of the input files; nothing was written\n");
-  return Refused;
-}
-
 int Export(const Arguments& arguments) {
   const bool paired = arguments.Files.size() == 3;
   RecordFile original;
   OpenInput(original, arguments.Files[0]);
   RecordFile translatedFile;
-  std::vector<const RecordFile*> inputs{&original};
   if (paired) {
     OpenInput(translatedFile, arguments.Files[1]);
-    inputs.push_back(&translatedFile);
   }
   const std::string& outputPath = arguments.Files.back();
-  if (NamesAnInput(outputPath, inputs)) {
-    return RefuseOutput(outputPath);
-  }
+  SafeOutput output;
+  BeginOutput(output, outputPath, {&original, paired ? &translatedFile : &original});
   PoHeaderFields header;
   header.Project = BaseName(arguments.Files[0]);
+  CurrentFile = arguments.Files[0];
   header.CreationDate = PoDate(ModificationTime(original));
   header.Language = arguments.Language;
   header.Generator = "vorlanth_po " VORLANTH_VERSION;
   std::optional<TranslatedTable> translated;
-  Reporter warnings(paired ? arguments.Files[1] : arguments.Files[0], {});
+  Reporter warnings(paired ? arguments.Files[1] : arguments.Files[0],
+                    ReporterOptions{.ToError = true});
   if (paired) {
-    header.RevisionDate = PoDate(ModificationTime(translatedFile));
     CurrentFile = arguments.Files[1];
+    header.RevisionDate = PoDate(ModificationTime(translatedFile));
     FileUnitSource source{translatedFile};
     translated = ReadTranslated(source);
   }
@@ -199,13 +150,13 @@ int Export(const Arguments& arguments) {
   const ExportCounts counts =
       ExportUnits(source, translated ? &*translated : nullptr, po, warnings);
   warnings.Flush();
-  Output output(outputPath);
+  CurrentFile = outputPath;
   WriteBytes(output.File, po);
-  output.Commit();
-  ConsoleWrite(outputPath + ": " + Counted(counts.Entries, "entry", "entries") + ": " +
-               std::to_string(counts.Translated) + " translated, " +
+  Conclude(output, outputPath,
+           Counted(counts.Entries, "entry", "entries") + ": " + std::to_string(counts.Translated) +
+               " translated, " +
                std::to_string(counts.Entries - counts.Translated - counts.LeftOut) +
-               " untranslated, " + std::to_string(counts.LeftOut) + " left out\n");
+               " untranslated, " + std::to_string(counts.LeftOut) + " left out");
   return Written;
 }
 
@@ -215,36 +166,47 @@ int Import(const Arguments& arguments) {
   RecordFile poFile;
   OpenInput(poFile, arguments.Files[1]);
   const std::string& outputPath = arguments.Files[2];
-  if (NamesAnInput(outputPath, {&original, &poFile})) {
-    return RefuseOutput(outputPath);
-  }
+  SafeOutput output;
+  BeginOutput(output, outputPath, {&original, &poFile});
+  CurrentFile = arguments.Files[1];
   const std::string text = ReadAll(poFile);
   PoCatalog catalog;
-  Reporter reporter(arguments.Files[1], ReporterOptions{.Strict = arguments.Strict});
+  Reporter reporter(arguments.Files[1],
+                    ReporterOptions{.Strict = arguments.Strict, .ToError = true});
   if (!ReadPo(text, catalog, reporter)) {
     reporter.Flush();
+    ConsoleWriteError("vorlanth_po: " + Printable(arguments.Files[1]) + ": " +
+                      Counted(reporter.Errors, "error", "errors") + "; nothing was written\n");
     return Refused;
   }
-  Output output(outputPath);
   FileUnitSource source{original};
   FileUnitSink sink{output.File};
   CurrentFile = arguments.Files[0];
-  const ImportCounts counts = ImportUnits(source, catalog, arguments.UseFuzzy, sink, reporter);
+  ImportCounts counts;
+  try {
+    counts = ImportUnits(source, catalog, arguments.UseFuzzy, sink, reporter);
+  } catch (const Exception&) {
+    if (output.File.WriteFailed) {
+      CurrentFile = outputPath; // the table was read; writing it failed
+    }
+    throw;
+  }
   reporter.Flush();
   if (reporter.Errors != 0) {
     ConsoleWriteError("vorlanth_po: --strict: " + Counted(reporter.Errors, "warning", "warnings") +
                       "; nothing was written\n");
     return Refused;
   }
+  CurrentFile = outputPath;
   if (original.DroppedByte) {
     WriteBytes(output.File, std::string(1, static_cast<char>(original.DroppedByteValue)));
   }
-  output.Commit();
-  ConsoleWrite(outputPath + ": " + std::to_string(counts.Entries) + " entries: " +
-               std::to_string(counts.Translated) + " translated, " + std::to_string(counts.Fuzzy) +
-               " fuzzy, " + std::to_string(counts.Untranslated) + " untranslated, " +
+  Conclude(output, outputPath,
+           std::to_string(counts.Entries) + " entries: " + std::to_string(counts.Translated) +
+               " translated, " + std::to_string(counts.Fuzzy) + " fuzzy, " +
+               std::to_string(counts.Untranslated) + " untranslated, " +
                std::to_string(counts.Stale) + " stale, " + std::to_string(counts.NotInOriginal) +
-               " not in the original, " + std::to_string(counts.LeftOut) + " left out\n");
+               " not in the original, " + std::to_string(counts.LeftOut) + " left out");
   return Written;
 }
 
@@ -301,8 +263,9 @@ int main(int argc, char** argv) {
     const auto* inOut = dynamic_cast<const EInOutError*>(&failure);
     const std::string reason =
         inOut != nullptr && inOut->OsCode != 0 ? PlatformErrorText(inOut->OsCode) : failure.Message;
-    const std::string text = "vorlanth_po: " + (CurrentFile.empty() ? "" : CurrentFile + ": ") +
-                             reason + "; nothing was written\n";
+    const std::string text = "vorlanth_po: " +
+                             (CurrentFile.empty() ? "" : Printable(CurrentFile) + ": ") + reason +
+                             "; nothing was written\n";
     (void)PlatformStdWrite(StdStream::Error, text.data(), text.size());
   } catch (const std::bad_alloc&) {
     const std::string text = "vorlanth_po: Out of memory; nothing was written\n";

@@ -2,6 +2,7 @@
 // streaming transforms over a unit source and sink, so that they run over files and memory alike.
 #pragma once
 
+#include "console/Printable.h"
 #include "convert/FindUnit.h"
 #include "convert/Formats.h"
 #include "po/PoFormat.h"
@@ -129,7 +130,7 @@ ExportCounts ExportUnits(Source& original, TranslatedTable* translated, std::str
     }
     po.Id = ToUtf8(entry.Text);
     if (other != nullptr && !other->CanCarry) {
-      report.Report(PoKind::TranslationNotCarried, other->Entry, 0, {po.Context});
+      report.Report(PoKind::TranslationNotCarried, other->Entry, 0, {Quoted(po.Context)});
     } else if (other != nullptr && !other->Text.empty()) {
       po.Str = other->Text;
       ++counts.Translated;
@@ -153,7 +154,7 @@ ExportCounts ExportUnits(Source& original, TranslatedTable* translated, std::str
   if (translated != nullptr) {
     for (const auto& [key, text] : *translated) {
       if (!text.Matched) {
-        report.Report(PoKind::KeyNotInOriginalTable, text.Entry, 0, {key});
+        report.Report(PoKind::KeyNotInOriginalTable, text.Entry, 0, {Quoted(key)});
       }
     }
   }
@@ -200,7 +201,7 @@ ImportCounts ImportUnits(Source& original, const PoCatalog& catalog, bool useFuz
                                      [&text](const PoEntry& po) { return po.Id == text; });
       if (same == entries.end()) {
         ++counts.Stale;
-        report.Report(PoKind::StaleMsgid, entries.front().Line, 0, {key});
+        report.Report(PoKind::StaleMsgid, entries.front().Line, 0, {Quoted(key)});
       } else if (same->Str.empty()) {
         ++counts.Untranslated;
       } else {
@@ -220,11 +221,11 @@ ImportCounts ImportUnits(Source& original, const PoCatalog& catalog, bool useFuz
           }
           return text.empty() ? std::string("none") : text;
         };
-        report.Report(PoKind::PlaceholdersDiffer, use->Line, 0, {key, list(have), list(want)});
+        report.Report(PoKind::PlaceholdersDiffer, use->Line, 0, {Quoted(key), list(have), list(want)});
       }
       if ((use->Id.front() == '\n') != (use->Str.front() == '\n') ||
           (use->Id.back() == '\n') != (use->Str.back() == '\n')) {
-        report.Report(PoKind::LineBreaksDiffer, use->Line, 0, {key});
+        report.Report(PoKind::LineBreaksDiffer, use->Line, 0, {Quoted(key)});
       }
       const std::vector<Unit> units = ToUnits(use->Str);
       sink.Put(units.data(), units.size());
@@ -245,7 +246,7 @@ ImportCounts ImportUnits(Source& original, const PoCatalog& catalog, bool useFuz
   for (const auto& [key, entries] : catalog.ByKey) {
     if (!matched.contains(key)) {
       ++counts.NotInOriginal;
-      report.Report(PoKind::KeyNotInOriginal, entries.front().Line, 0, {key});
+      report.Report(PoKind::KeyNotInOriginal, entries.front().Line, 0, {Quoted(key)});
     }
   }
   return counts;

@@ -292,8 +292,16 @@ RunResult BlackBox::Run(const std::vector<std::string>& arguments, const RunOpti
   close(errPipe[1]);
   RunResult result;
   const int status = Drain(child, outPipe[0], errPipe[0], result.Out, result.Err);
-  result.Status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  result.Status.Value = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  result.Status.Err = result.Err;
   return result;
+}
+
+void PrintTo(const ExitStatus& status, std::ostream* out) {
+  *out << status.Value;
+  if (!status.Err.empty()) {
+    *out << " (standard error: \"" << status.Err << "\")";
+  }
 }
 
 std::string ReportMessage(const std::string& err, std::string* className) {

@@ -26,8 +26,18 @@ struct RunOptions {
   std::vector<std::string> Command; // run instead of the program under test
 };
 
+// A program's exit status that carries what the program wrote on standard error, so that every
+// assertion on a status shows why the program failed when it fails.
+struct ExitStatus {
+  int Value = -1;
+  std::string Err;
+  operator int() const { return Value; } // NOLINT(google-explicit-constructor): used as a number
+  friend bool operator==(const ExitStatus& status, int value) { return status.Value == value; }
+};
+void PrintTo(const ExitStatus& status, std::ostream* out);
+
 struct RunResult {
-  int Status = -1;
+  ExitStatus Status;
   std::string Out;
   std::string Err;
 };

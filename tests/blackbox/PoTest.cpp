@@ -99,7 +99,7 @@ TEST_F(PoBridge, RealClientsReadWhatItWrites) {
   ASSERT_EQ(Po({"export", "t.lang", "t.pot"}).Status, 0);
   const RunResult pair = Po({"export", "--language", "de", "t.lang", "u.lang", "u.po"});
   ASSERT_EQ(pair.Status, 0) << pair.Out << pair.Err;
-  EXPECT_NE(pair.Out.find("15 entries: 12 translated"), std::string::npos) << pair.Out;
+  EXPECT_NE(pair.Err.find("15 entries: 12 translated"), std::string::npos) << pair.Err;
 
   for (const char* file : {"t.pot", "u.po"}) {
     const RunResult checked = Tool({"msgfmt", "-c", "-o", "/dev/null", file});
@@ -158,10 +158,10 @@ TEST_F(PoBridge, GameUpdateThroughMsgmerge) {
 
   RunResult r = Po({"import", "v2.lang", "de2.po", "de2.lang"});
   EXPECT_EQ(r.Status, 0) << r.Err;
-  EXPECT_NE(r.Out.find("5 entries: 2 translated, 1 fuzzy, 2 untranslated, 0 stale, 0 not in the "
+  EXPECT_NE(r.Err.find("5 entries: 2 translated, 1 fuzzy, 2 untranslated, 0 stale, 0 not in the "
                        "original, 0 left out"),
             std::string::npos)
-      << r.Out;
+      << r.Err;
   Entries expected = v2;
   expected[0].second = u"DE New Game";
   expected[2].second = u"DE Quit";
@@ -204,7 +204,7 @@ TEST_F(PoBridge, RefusedWithNothingWritten) {
     WriteFile("out.lang", "precious");
     const RunResult r = Po({"import", "--strict", "t.lang", "t.po", "out.lang"});
     EXPECT_EQ(r.Status, 1) << c.Name;
-    EXPECT_NE(r.Out.find(c.Where), std::string::npos) << c.Name << "\n" << r.Out << r.Err;
+    EXPECT_NE(r.Err.find(c.Where), std::string::npos) << c.Name << "\n" << r.Out << r.Err;
     EXPECT_EQ(ReadFile("out.lang"), "precious") << c.Name;
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Dir), {}), 3) << c.Name;
   }

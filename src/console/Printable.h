@@ -1,0 +1,20 @@
+// Text from a file or a name, made safe to print: nothing in it can end the line, forge another,
+// reorder what the terminal shows or drive the terminal. Line breaks, tabs and backslashes become
+// the usual escapes; control characters, bidirectional controls, invisible and non-characters,
+// lone surrogates and bytes that are not UTF-8 become <U+XXXX> (or \xNN for a stray byte).
+#pragma once
+
+#include "io/Unit.h"
+
+#include <span>
+#include <string>
+#include <string_view>
+
+// UTF-8 text (a file name, a PO key or string), printable as it stands in a message.
+std::string Printable(std::string_view text);
+
+// The same in double quotes, with a quote inside escaped.
+std::string Quoted(std::string_view text);
+
+// UTF-16 units (a table's or a dump's text), quoted, as UTF-8.
+std::string QuotedUnits(std::span<const Unit> units);
