@@ -202,7 +202,7 @@ int Import(const Arguments& arguments) {
     WriteBytes(output.File, std::string(1, static_cast<char>(original.DroppedByteValue)));
   }
   Conclude(output, outputPath,
-           std::to_string(counts.Entries) + " entries: " + std::to_string(counts.Translated) +
+           Counted(counts.Entries, "entry", "entries") + ": " + std::to_string(counts.Translated) +
                " translated, " + std::to_string(counts.Fuzzy) + " fuzzy, " +
                std::to_string(counts.Untranslated) + " untranslated, " +
                std::to_string(counts.Stale) + " stale, " + std::to_string(counts.NotInOriginal) +

@@ -1,10 +1,18 @@
 // vorlanth_po against the translators' own tools: gettext's msgfmt, msgcat and msgmerge, and polib.
 #include "Harness.h"
 
+#include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
 #include <utility>
 
 namespace {
@@ -82,6 +90,19 @@ protected:
     RunOptions options;
     options.Command = command;
     return Run({}, options);
+  }
+  // Every entry of the case's folder with its kind, mode, link count and bytes.
+  std::map<std::string, std::string> Listing() const {
+    std::map<std::string, std::string> entries;
+    for (const auto& entry : std::filesystem::directory_iterator(Dir)) {
+      const std::string name = entry.path().filename().string();
+      struct stat info {};
+      EXPECT_EQ(lstat(entry.path().c_str(), &info), 0);
+      entries[name] = std::to_string(info.st_mode) + " " + std::to_string(info.st_nlink) + " " +
+                      std::to_string(info.st_uid) + " " +
+                      (S_ISREG(info.st_mode) ? ReadFile(name) : "");
+    }
+    return entries;
   }
   void NativeClientsOnly() {
     if (ProgramRunsOnWindows()) {
@@ -196,6 +217,10 @@ TEST_F(PoBridge, RefusedWithNothingWritten) {
        "t.po:4: error"},
       {"a NUL", header + "msgctxt \"0001\"\nmsgid \"New Game\"\nmsgstr \"Neu\\0es\"\n",
        "t.po:4: error"},
+      {"keys that would forge a line and colour the terminal",
+       header + "msgctxt \"0009\\nfake.po:1: error: forged\"\nmsgid \"a\"\nmsgstr \"b\"\n\n" +
+           "msgctxt \"\x1b[31m\"\nmsgid \"a\"\nmsgstr \"b\"\n",
+       "t.po:4: error: the original table has no entry \"0009\\nfake.po:1: error: forged\""},
       {"a stale msgid, with --strict",
        header + "msgctxt \"0001\"\nmsgid \"Old Game\"\nmsgstr \"Altes Spiel\"\n", "t.po:4: error"},
   };
@@ -205,6 +230,8 @@ TEST_F(PoBridge, RefusedWithNothingWritten) {
     const RunResult r = Po({"import", "--strict", "t.lang", "t.po", "out.lang"});
     EXPECT_EQ(r.Status, 1) << c.Name;
     EXPECT_NE(r.Err.find(c.Where), std::string::npos) << c.Name << "\n" << r.Out << r.Err;
+    EXPECT_EQ(r.Err.find_first_of("\x1b\r"), std::string::npos) << c.Name;
+    EXPECT_EQ(r.Err.find("\nfake.po"), std::string::npos) << c.Name;
     EXPECT_EQ(ReadFile("out.lang"), "precious") << c.Name;
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Dir), {}), 3) << c.Name;
   }
@@ -227,11 +254,20 @@ TEST_F(PoBridge, ReplacedOutputKeepsItsPermissions) {
   WriteFile("t.lang", TableOf({{1, u"New Game"}}));
   WriteFile("t.pot", "old");
   ASSERT_EQ(chmod(PathOf("t.pot").c_str(), 0640), 0);
+  // Given to another owner and group, which only root may keep.
+  const bool root = geteuid() == 0;
+  if (root) {
+    ASSERT_EQ(chown(PathOf("t.pot").c_str(), 65534, 65534), 0);
+  }
   ASSERT_EQ(Po({"export", "t.lang", "t.pot"}).Status, 0);
   struct stat info {};
   ASSERT_EQ(stat(PathOf("t.pot").c_str(), &info), 0);
   if (!ProgramRunsOnWindows()) {
     EXPECT_EQ(info.st_mode & 0777, 0640U);
+    if (root) {
+      EXPECT_EQ(info.st_uid, 65534U);
+      EXPECT_EQ(info.st_gid, 65534U);
+    }
   }
   EXPECT_NE(ReadFile("t.pot").find("msgid \"New Game\""), std::string::npos);
 }
@@ -260,6 +296,157 @@ TEST_F(PoBridge, SameBytesAsTheNativeBuild) {
     }
     const std::string ending = run.back().substr(2);
     EXPECT_EQ(ReadFile("exe" + ending), ReadFile("native" + ending)) << run.front();
+  }
+}
+
+} // namespace
+
+namespace {
+
+// Every kind of thing an output name can lead to. A refused one is left exactly as it was, and no
+// temporary file is left beside it.
+TEST_F(PoBridge, OutputKinds) {
+  const bool windows = ProgramRunsOnWindows();
+  const std::string table = TableOf({{1, u"New Game"}});
+  const std::string longName = std::string(250, 'n') + ".pot"; // 254 bytes: legal, near the limit
+  struct Case {
+    const char* Name;
+    bool Posix;   // runs natively
+    bool Windows; // runs under Wine
+    std::function<void(const std::string& dir)> Make; // in the case's folder
+    std::string Output;
+    const char* Refusal; // in the message; nullptr: written
+    bool AsNobody = false;
+    bool CloseStderr = false;
+  };
+  const auto put = [](const std::string& path, const char* bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+  };
+  const auto file = [put](const char* bytes) {
+    return [put, bytes](const std::string& dir) { put(dir + "/out.pot", bytes); };
+  };
+  const std::vector<Case> cases = {
+      {"a new file", true, true, [](const std::string&) {}, "out.pot", nullptr},
+      {"a regular file", true, true, file("old"), "out.pot", nullptr},
+      {"a name near the length limit", true, true, [](const std::string&) {}, longName, nullptr},
+      {"a symbolic link: the file it names is replaced", true, false,
+       [put](const std::string& dir) {
+         put(dir + "/real.pot", "old");
+         ASSERT_EQ(symlink("real.pot", (dir + "/out.pot").c_str()), 0);
+       },
+       "out.pot", nullptr},
+      {"a file with a second hard link", true, false,
+       [put](const std::string& dir) {
+         put(dir + "/out.pot", "old");
+         ASSERT_EQ(link((dir + "/out.pot").c_str(), (dir + "/twin.pot").c_str()), 0);
+       },
+       "out.pot", "other name (hard links)"},
+      {"a read-only file", true, true,
+       [put](const std::string& dir) {
+         put(dir + "/out.pot", "old");
+         ASSERT_EQ(chmod((dir + "/out.pot").c_str(), 0444), 0);
+       },
+       "out.pot", windows ? "access denied" : "permission denied", !windows},
+      {"a FIFO", true, false,
+       [](const std::string& dir) { ASSERT_EQ(mkfifo((dir + "/out.pot").c_str(), 0644), 0); },
+       "out.pot",
+       "not a regular file"},
+      {"a device", true, false, [](const std::string&) {}, "/dev/null", "not a regular file"},
+      {"a directory", true, true,
+       [](const std::string& dir) { ASSERT_EQ(mkdir((dir + "/out.pot").c_str(), 0755), 0); },
+       "out.pot",
+       "is a directory"},
+      {"a device name", false, true, [](const std::string&) {}, "aux.pot", "not a regular file"},
+      {"a device name in capitals, with two extensions", false, true, [](const std::string&) {},
+       "COM1.po.pot", "not a regular file"},
+      {"the summary cannot be written", true, true, file("old"), "out.pot", "", false, true},
+  };
+  for (const Case& c : cases) {
+    if (!(windows ? c.Windows : c.Posix)) {
+      continue;
+    }
+    SCOPED_TRACE(c.Name);
+    std::filesystem::remove_all(Dir);
+    std::filesystem::create_directory(Dir);
+    ASSERT_EQ(chmod(Dir.c_str(), 0777), 0);
+    WriteFile("t.lang", table);
+    c.Make(Dir);
+    const auto before = Listing();
+    RunOptions options;
+    options.Command = PoCommand();
+    options.AsUnprivilegedUser = c.AsNobody;
+    options.CloseStderr = c.CloseStderr;
+    const RunResult r = Run({"export", "t.lang", c.Output}, options);
+    if (c.Refusal == nullptr) {
+      EXPECT_EQ(r.Status, 0);
+      const std::string& name = std::string(c.Name).starts_with("a symbolic") ? "real.pot" : c.Output;
+      EXPECT_NE(ReadFile(name).find("msgid \"New Game\""), std::string::npos);
+      struct stat info {};
+      EXPECT_EQ(lstat(PathOf("out.pot").c_str(), &info) == 0 && S_ISLNK(info.st_mode),
+                name == "real.pot");
+      auto after = Listing();
+      after.erase(name);
+      auto expected = before;
+      expected.erase(name);
+      EXPECT_EQ(after, expected);
+      continue;
+    }
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_NE(r.Err.find(c.Refusal), std::string::npos) << r.Err;
+    EXPECT_EQ(Listing(), before);
+  }
+}
+
+} // namespace
+
+namespace {
+
+// A signal that ends an import leaves the output as it was and no temporary file. The program is
+// held in the middle of its run by a standard error pipe too small for its warnings, which nobody
+// reads: it cannot finish before the signal comes, nor meet it before its output is open.
+TEST_F(PoBridge, SignalLeavesNoTemporaryFile) {
+  if (ProgramRunsOnWindows()) {
+    GTEST_SKIP() << "POSIX signals; Windows has console control events instead";
+  }
+  WriteFile("t.lang", TableOf({{1, u"New Game"}}));
+  std::string po = "msgid \"\"\nmsgstr \"Content-Type: text/plain; charset=UTF-8\\n\"\n";
+  for (int key = 0x100; key < 0x200; ++key) {
+    po += "\nmsgctxt \"" + std::to_string(key) + "\"\nmsgid \"a\"\nmsgstr \"b\"\n";
+  }
+  WriteFile("t.po", po);
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    SCOPED_TRACE(strsignal(signal));
+    WriteFile("out.lang", "precious");
+    int err[2] = {-1, -1};
+    ASSERT_EQ(pipe(err), 0);
+    ASSERT_GT(fcntl(err[1], F_SETPIPE_SZ, 4096), 0);
+    std::vector<std::string> words = PoCommand();
+    words.insert(words.end(), {"import", "t.lang", "t.po", "out.lang"});
+    std::vector<char*> argv;
+    for (std::string& word : words) {
+      argv.push_back(word.data());
+    }
+    argv.push_back(nullptr);
+    const pid_t child = fork();
+    if (child == 0) {
+      if (chdir(Dir.c_str()) != 0 || dup2(err[1], STDERR_FILENO) < 0) {
+        _exit(126);
+      }
+      close(err[0]);
+      close(err[1]);
+      execvp(argv[0], argv.data());
+      _exit(127);
+    }
+    close(err[1]);
+    pollfd ready{err[0], POLLIN, 0};
+    ASSERT_EQ(poll(&ready, 1, 60000), 1) << "the program wrote no warning";
+    kill(child, signal);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    close(err[0]);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
+    EXPECT_EQ(Listing().size(), 3U);
+    EXPECT_EQ(ReadFile("out.lang"), "precious");
   }
 }
 
