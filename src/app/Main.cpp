@@ -1,6 +1,6 @@
 // The entry point: banner, argument checks, dispatch, and the one place where a failure becomes
 // the report and exit status 1.
-#include "app/OutputPath.h"
+#include "convert/OutputPath.h"
 #include "console/CommandLine.h"
 #include "console/Console.h"
 #include "convert/DecodeLang.h"

@@ -143,6 +143,9 @@ bool PlatformSync(FileHandle handle);
 // console closes, before it is put in place; an empty name ends that. One file at a time.
 void PlatformRemoveOnInterrupt(const std::string& path);
 
+// A key that is the same for two open handles exactly when they are the same file.
+bool PlatformFileId(FileHandle handle, std::string& id);
+
 // A number of this process, for names no other running process will pick.
 std::uint32_t PlatformProcessId();
 

@@ -444,3 +444,12 @@ bool PlatformReplace(const std::string& from, const std::string& to) {
 bool PlatformRemove(const std::string& path) {
   return unlink(path.c_str()) == 0 || Fail();
 }
+
+bool PlatformFileId(FileHandle handle, std::string& id) {
+  struct stat info {};
+  if (Retried([&] { return fstat(static_cast<int>(handle), &info); }) != 0) {
+    return Fail();
+  }
+  id = std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino);
+  return true;
+}

@@ -600,3 +600,13 @@ void PlatformRemoveOnInterrupt(const std::string& path) {
 std::uint32_t PlatformProcessId() {
   return GetCurrentProcessId();
 }
+
+bool PlatformFileId(FileHandle handle, std::string& id) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (GetFileInformationByHandle(AsHandle(handle), &info) == 0) {
+    return Fail();
+  }
+  id = std::to_string(info.dwVolumeSerialNumber) + ":" + std::to_string(info.nFileIndexHigh) + ":" +
+       std::to_string(info.nFileIndexLow);
+  return true;
+}

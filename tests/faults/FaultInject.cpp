@@ -1,7 +1,8 @@
 // A preloaded library for the fault sweep: counts the program's file and console calls, and makes
 // the Nth call of one kind fail with a chosen errno, or move fewer bytes than asked.
 //
-//   FAULT_KIND    lookup (stat by name) | open | read | write | stat (fstat) | close
+//   FAULT_KIND    lookup (stat or lstat by name) | open | read | write | stat (fstat) | close |
+//                 rename | sync (fsync) | chmod (fchmod) | chown (fchown) | unlink
 //   FAULT_TARGET  data (descriptors above 2, or opened by name) | std (0 to 2)
 //   FAULT_NTH     which matching call fails, counting from 1 (0 or unset: none, only count)
 //   FAULT_ERRNO   the errno to fail with, or "short" for a transfer of about half the bytes asked
@@ -123,6 +124,18 @@ template <class Buffer> ssize_t Transfer(const char* kind, int fd, Buffer buffer
   return moved;
 }
 
+// Calls on names or descriptors that only fail or succeed, all alike.
+template <class... Args> int Simple(const char* kind, const char* name, Args... args) {
+  if (Judge(kind, false) == Verdict::Fail) {
+    Log(kind, false, -1);
+    errno = Config().Errno;
+    return -1;
+  }
+  const int result = Real<int (*)(Args...)>(name)(args...);
+  Log(kind, false, result);
+  return result;
+}
+
 } // namespace
 
 extern "C" {
@@ -179,6 +192,37 @@ int stat(const char* path, struct stat* info) {
   }
   Log("lookup", false, result);
   return result;
+}
+
+int lstat(const char* path, struct stat* info) {
+  if (Judge("lookup", false) == Verdict::Fail) {
+    Log("lookup", false, -1);
+    errno = Config().Errno;
+    return -1;
+  }
+  const int result = Real<int (*)(const char*, struct stat*)>("lstat")(path, info);
+  Log("lookup", false, result);
+  return result;
+}
+
+int rename(const char* from, const char* to) {
+  return Simple("rename", "rename", from, to);
+}
+
+int fsync(int fd) {
+  return Simple("sync", "fsync", fd);
+}
+
+int fchmod(int fd, mode_t mode) {
+  return Simple("chmod", "fchmod", fd, mode);
+}
+
+int fchown(int fd, uid_t owner, gid_t group) {
+  return Simple("chown", "fchown", fd, owner, group);
+}
+
+int unlink(const char* path) {
+  return Simple("unlink", "unlink", path);
 }
 
 int close(int fd) {

@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <map>
@@ -213,6 +214,120 @@ TEST_F(FaultSweep, Encoding) {
   const std::string dump = ProducedFrom(true, table, table.size());
   const int points = Sweep({false, dump, "t.txt", "t.lang"});
   std::cout << "encode: " << points << " injection points swept\n";
+}
+
+} // namespace
+
+namespace {
+
+// The same sweep for the programs that write the safe way (the PO bridge) or write nothing (the
+// checker): after any failure there is a message and a non-zero status, the output is as it was
+// and no temporary file is left; a run that ends with status 0 made exactly the clean run's output.
+class ProgramFaultSweep : public BlackBox {
+protected:
+  using Files = std::map<std::string, std::string>;
+
+  struct Scenario {
+    const char* Name;
+    bool Po; // the PO bridge; otherwise the checker
+    std::vector<std::string> Arguments;
+    Files Inputs;      // written before every run
+    std::string Output; // the file it writes; empty for none
+  };
+
+  Files Listing() const {
+    Files files;
+    for (const auto& entry : std::filesystem::directory_iterator(Dir)) {
+      const std::string name = entry.path().filename().string();
+      if (name != "calls.log") {
+        files[name] = ReadFile(name);
+      }
+    }
+    return files;
+  }
+
+  void Reset(const Scenario& s) {
+    for (const auto& entry : std::filesystem::directory_iterator(Dir)) {
+      std::filesystem::remove_all(entry.path());
+    }
+    for (const auto& [name, bytes] : s.Inputs) {
+      WriteFile(name, bytes);
+    }
+  }
+
+  int Sweep(const Scenario& s) {
+    RunOptions counting;
+    counting.Command = s.Po ? PoCommand() : CheckerCommand();
+    counting.Environment = {"LD_PRELOAD=" FAULT_LIBRARY, "FAULT_LOG=" + PathOf("calls.log")};
+    Reset(s);
+    const Files before = Listing();
+    const RunResult clean = Run(s.Arguments, counting);
+    EXPECT_EQ(clean.Status, 0) << s.Name;
+    const Files after = Listing();
+    const std::vector<Call> calls = ReadLog(PathOf("calls.log"));
+    int points = 0;
+    std::map<std::pair<std::string, bool>, long> seen;
+    for (const Call& call : calls) {
+      const long nth = ++seen[{call.Kind, call.Std}];
+      ++points;
+      for (const Fault& fault : Faults) {
+        const bool transfer = call.Kind == "read" || call.Kind == "write";
+        if (fault.Errno == 0 && !transfer) {
+          continue;
+        }
+        const std::string where = std::string(s.Name) + ": " + call.Kind +
+                                  (call.Std ? " std" : " data") + " call " + std::to_string(nth) +
+                                  ", " + fault.Name;
+        Reset(s);
+        RunOptions options = counting;
+        options.Environment = {"LD_PRELOAD=" FAULT_LIBRARY, "FAULT_KIND=" + call.Kind,
+                               std::string("FAULT_TARGET=") + (call.Std ? "std" : "data"),
+                               "FAULT_NTH=" + std::to_string(nth),
+                               "FAULT_ERRNO=" + (fault.Errno == 0 ? std::string("short")
+                                                                  : std::to_string(fault.Errno))};
+        const RunResult r = Run(s.Arguments, options);
+        const Files now = Listing();
+        if (r.Status == 0) {
+          // A clean verdict: the whole output, and the same words.
+          EXPECT_EQ(now, after) << where;
+          EXPECT_EQ(r.Out, clean.Out) << where;
+          continue;
+        }
+        EXPECT_EQ(now, before) << where << ": the output changed, or a temporary file was left";
+        // Unless it was the standard error stream itself that failed, the run said why.
+        if (!(call.Std && call.Kind == "write")) {
+          EXPECT_FALSE(r.Err.empty()) << where;
+        }
+      }
+    }
+    return points;
+  }
+};
+
+TEST_F(ProgramFaultSweep, PoBridgeAndChecker) {
+  const std::string table = Bytes(Units{0x0001, 'N', 'e', 'w', 0, 0x0002, 'Q', 'u', 'i', 't', 0,
+                                        0xFFFF});
+  const std::string dump = ProducedFrom(true, table, table.size());
+  const std::string po = "msgid \"\"\nmsgstr \"Content-Type: text/plain; charset=UTF-8\\n\"\n\n"
+                         "msgctxt \"0001\"\nmsgid \"New\"\nmsgstr \"Neu\"\n\n"
+                         "msgctxt \"0009\"\nmsgid \"Gone\"\nmsgstr \"Weg\"\n";
+  const std::vector<Scenario> scenarios = {
+      {"export to a new file", true, {"export", "t.lang", "t.pot"}, {{"t.lang", table}}, "t.pot"},
+      {"export over a file",
+       true,
+       {"export", "t.lang", "t.pot"},
+       {{"t.lang", table}, {"t.pot", "old"}},
+       "t.pot"},
+      {"import with a warning",
+       true,
+       {"import", "t.lang", "t.po", "out.lang"},
+       {{"t.lang", table}, {"t.po", po}, {"out.lang", "old"}},
+       "out.lang"},
+      {"check a dump", false, {"t.txt"}, {{"t.txt", dump}}, ""},
+  };
+  for (const Scenario& s : scenarios) {
+    std::cout << s.Name << ": " << Sweep(s) << " injection points swept\n";
+  }
 }
 
 } // namespace

@@ -1,7 +1,7 @@
 // Replacing an extension: the result ends in the new extension, keeps the directory part as it
 // was, and loses at most the old extension.
 #include "Promise.h"
-#include "app/OutputPath.h"
+#include "convert/OutputPath.h"
 
 #include <string>
 

@@ -1,4 +1,4 @@
-#include "app/OutputPath.h"
+#include "convert/OutputPath.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/OutputPath.h"
+#include "convert/OutputPath.h"
 
 std::string ReplaceExtension(std::string_view path, std::string_view extension) {
   const std::size_t mark = path.find_last_of(".\\/:");
