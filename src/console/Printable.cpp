@@ -50,7 +50,7 @@ void AppendPrintable(std::string& text, std::uint32_t code, bool quoted) {
     text += "\\r";
   } else if (code == '\t') {
     text += "\\t";
-  } else if (code == '\\' || (quoted && code == '"')) {
+  } else if (quoted && (code == '\\' || code == '"')) {
     text += '\\';
     text += static_cast<char>(code);
   } else if (IsInvisible(code)) {

@@ -1,7 +1,8 @@
 // Text from a file or a name, made safe to print: nothing in it can end the line, forge another,
-// reorder what the terminal shows or drive the terminal. Line breaks, tabs and backslashes become
-// the usual escapes; control characters, bidirectional controls, invisible and non-characters,
-// lone surrogates and bytes that are not UTF-8 become <U+XXXX> (or \xNN for a stray byte).
+// reorder what the terminal shows or drive the terminal. Line breaks and tabs become the usual
+// escapes; control characters, bidirectional controls, invisible and non-characters, lone
+// surrogates and bytes that are not UTF-8 become <U+XXXX> (or \xNN for a stray byte). Quoted text
+// also escapes its quotes and backslashes, so that it reads back exactly.
 #pragma once
 
 #include "io/Unit.h"
