@@ -31,6 +31,19 @@ void AppendEscaped(std::string& out, std::string_view text) {
     case '\r':
       out += "\\r";
       break;
+    // As msgcat writes them, so that it gives back the same bytes.
+    case '\a':
+      out += "\\a";
+      break;
+    case '\b':
+      out += "\\b";
+      break;
+    case '\v':
+      out += "\\v";
+      break;
+    case '\f':
+      out += "\\f";
+      break;
     default:
       out += c;
     }
@@ -72,7 +85,7 @@ struct Reader {
   }
 };
 
-int HexValue(char c) {
+int HexDigit(char c) {
   if (c >= '0' && c <= '9') {
     return c - '0';
   }
@@ -137,8 +150,8 @@ std::optional<std::string> QuotedString(std::string_view text, std::string& erro
     case 'x': {
       int code = 0;
       int digits = 0;
-      while (digits < 2 && i + 1 < text.size() && HexValue(text[i + 1]) >= 0) {
-        code = code * 16 + HexValue(text[++i]);
+      while (digits < 2 && i + 1 < text.size() && HexDigit(text[i + 1]) >= 0) {
+        code = code * 16 + HexDigit(text[++i]);
         ++digits;
       }
       if (digits == 0) {
@@ -185,12 +198,24 @@ std::string Charset(const std::string& header) {
   if (at == std::string::npos || lower.rfind("content-type:", at) == std::string::npos) {
     return {};
   }
-  const std::size_t start = at + 8;
+  std::size_t start = at + 8;
   std::size_t end = start;
   while (end < header.size() && header[end] != '\n' && header[end] != ';' && header[end] != ' ') {
     ++end;
   }
+  // gettext takes the value in quotes as well.
+  if (end - start >= 2 && header[start] == '"' && header[end - 1] == '"') {
+    ++start;
+    --end;
+  }
   return header.substr(start, end - start);
+}
+
+// Whether a declared charset is UTF-8, in any of the spellings gettext accepts.
+bool IsUtf8Charset(std::string charset) {
+  std::transform(charset.begin(), charset.end(), charset.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return charset == "utf-8" || charset == "utf8";
 }
 
 enum class Part { None, Context, Id, IdPlural, Str, StrPlural };
@@ -203,7 +228,54 @@ struct Pending {
   bool Plural = false;
   Part Last = Part::None;
   std::uint64_t Line = 0;
+  std::string ReferenceKey; // a key named by a #: reference, for an entry without msgctxt
 };
+
+int HexDigit(char c);
+
+// "0001", or "0001#2" and up: four hexadecimal digits, and a repeat's number.
+bool IsKey(std::string_view key) {
+  if (key.size() < 4 || !std::all_of(key.begin(), key.begin() + 4,
+                                     [](char c) { return HexDigit(c) >= 0; })) {
+    return false;
+  }
+  if (key.size() == 4) {
+    return true;
+  }
+  return key.size() >= 6 && key.size() <= 15 && key[4] == '#' && key[5] >= '1' && key[5] <= '9' &&
+         std::all_of(key.begin() + 6, key.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// The key a "#:" comment names, as tools that drop msgctxt keep it ("0001", "0503#2", and
+// "0503%232" after XLIFF, which escapes it as a URL would); empty when none of its references is
+// a key.
+std::string ReferenceKey(std::string_view references) {
+  std::size_t at = 0;
+  while (at < references.size()) {
+    while (at < references.size() && (references[at] == ' ' || references[at] == '\t')) {
+      ++at;
+    }
+    std::size_t end = at;
+    while (end < references.size() && references[end] != ' ' && references[end] != '\t') {
+      ++end;
+    }
+    std::string key;
+    for (std::size_t i = at; i < end; ++i) {
+      if (references[i] == '%' && i + 2 < end &&
+          HexDigit(references[i + 1]) >= 0 && HexDigit(references[i + 2]) >= 0) {
+        key += static_cast<char>(HexDigit(references[i + 1]) * 16 + HexDigit(references[i + 2]));
+        i += 2;
+      } else {
+        key += references[i];
+      }
+    }
+    if (IsKey(key)) {
+      return key;
+    }
+    at = end;
+  }
+  return {};
+}
 
 void Finish(Reader& reader, Pending& pending) {
   if (!pending.HasId && !pending.HasContext) {
@@ -217,29 +289,39 @@ void Finish(Reader& reader, Pending& pending) {
     reader.Fail(pending.Line, PoKind::PluralEntry);
   } else if (!pending.HasContext && pending.Entry.Id.empty()) {
     const std::string charset = Charset(pending.Entry.Str);
-    std::string lower = charset;
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    if (!charset.empty() && lower != "utf-8") {
+    if (!charset.empty() && !IsUtf8Charset(charset)) {
       reader.Fail(pending.Line, PoKind::NotUtf8, {Quoted(charset)});
     }
-  } else if (pending.HasContext) {
-    pending.Entry.Line = pending.Line;
-    auto& entries = reader.Catalog.ByKey[pending.Entry.Context];
-    const auto same = std::find_if(entries.begin(), entries.end(), [&](const PoEntry& entry) {
-      return entry.Id == pending.Entry.Id;
-    });
-    if (same != entries.end()) {
-      reader.Fail(pending.Line, PoKind::DuplicateKey,
-                  {Quoted(pending.Entry.Context), std::to_string(same->Line)});
-    } else {
-      entries.push_back(std::move(pending.Entry));
+  } else if (pending.HasContext || !pending.ReferenceKey.empty()) {
+    if (!pending.HasContext) {
+      pending.Entry.Context = pending.ReferenceKey;
     }
+    pending.Entry.Line = pending.Line;
+    PoCatalog& catalog = reader.Catalog;
+    const auto [same, added] = catalog.ByKeyAndId.try_emplace(
+        KeyAndId(pending.Entry.Context, pending.Entry.Id), catalog.Entries.size());
+    if (!added) {
+      reader.Fail(pending.Line, PoKind::DuplicateKey,
+                  {Quoted(pending.Entry.Context), std::to_string(catalog.Entries[same->second].Line)});
+    } else {
+      catalog.ByKey[pending.Entry.Context].push_back(catalog.Entries.size());
+      catalog.Entries.push_back(std::move(pending.Entry));
+    }
+  } else {
+    ++reader.Catalog.WithoutKey;
+    reader.Out.Report(PoKind::WithoutKey, pending.Line, 0, {Quoted(pending.Entry.Id)});
   }
   pending = Pending{};
 }
 
 } // namespace
+
+std::string KeyAndId(std::string_view key, std::string_view id) {
+  std::string name(key);
+  name += '\x04';
+  name += id;
+  return name;
+}
 
 std::string PoHeader(const PoHeaderFields& fields) {
   std::string text = "Project-Id-Version: " + fields.Project + "\n";
@@ -264,8 +346,10 @@ void AppendPoEntry(std::string& out, const PoEntry& entry) {
     out += "#. " + entry.Comment + "\n";
   }
   out += "#: " + entry.Context + "\n";
-  if (entry.Fuzzy) {
-    out += "#, fuzzy\n";
+  if (entry.Fuzzy || entry.CFormat) {
+    out += entry.Fuzzy && entry.CFormat ? "#, fuzzy, c-format\n"
+           : entry.Fuzzy                ? "#, fuzzy\n"
+                                        : "#, c-format\n";
   }
   AppendString(out, "msgctxt", entry.Context);
   AppendString(out, "msgid", entry.Id);
@@ -309,6 +393,9 @@ bool ReadPo(std::string_view text, PoCatalog& catalog, Reporter& reporter) {
     if (line.front() == '#') {
       if (pending.HasStr) {
         Finish(reader, pending);
+      }
+      if (line.starts_with("#:") && pending.ReferenceKey.empty()) {
+        pending.ReferenceKey = ReferenceKey(line.substr(2));
       }
       if (line.starts_with("#,")) {
         std::string_view flags = line.substr(2);
@@ -386,14 +473,12 @@ bool ReadPo(std::string_view text, PoCatalog& catalog, Reporter& reporter) {
     Finish(reader, pending);
   }
   // A NUL that came in through an escape.
-  for (const auto& [key, entries] : catalog.ByKey) {
-    for (const PoEntry& entry : entries) {
-      for (const std::string* value : {&key, &entry.Id, &entry.Str}) {
-        if (value->find('\0') != std::string::npos) {
-          reader.Fail(entry.Line, PoKind::NulInString);
-        } else if (!utf8::is_valid(value->begin(), value->end())) {
-          reader.Fail(entry.Line, PoKind::InvalidUtf8);
-        }
+  for (const PoEntry& entry : catalog.Entries) {
+    for (const std::string* value : {&entry.Context, &entry.Id, &entry.Str}) {
+      if (value->find('\0') != std::string::npos) {
+        reader.Fail(entry.Line, PoKind::NulInString);
+      } else if (!utf8::is_valid(value->begin(), value->end())) {
+        reader.Fail(entry.Line, PoKind::InvalidUtf8);
       }
     }
   }

@@ -13,14 +13,17 @@ enum class PoKind : std::uint8_t {
   DuplicateKey,
   PluralEntry,
   NulInString,
+  WithoutKey,
   // Importing
   StaleMsgid,
   KeyNotInOriginal,
   PlaceholdersDiffer,
   LineBreaksDiffer,
+  RepeatsDiffer,
   // Exporting a pair of tables
   KeyNotInOriginalTable,
   TranslationNotCarried,
+  LeftOut,
   Count
 };
 

@@ -81,6 +81,23 @@ std::int64_t ModificationTime(const RecordFile& file) {
   return seconds;
 }
 
+// The PO text, written out in pieces as it is made: an export holds no more of it than that.
+struct PoWriter {
+  SafeOutput& Output;
+  std::string Pending;
+
+  void Write(std::string_view text) {
+    Pending += text;
+    if (Pending.size() >= std::size_t{1} << 16) {
+      Flush();
+    }
+  }
+  void Flush() {
+    WriteBytes(Output.File, Pending);
+    Pending.clear();
+  }
+};
+
 void BeginOutput(SafeOutput& output, const std::string& path,
                  std::initializer_list<const RecordFile*> inputs) {
   CurrentFile = path;
@@ -136,27 +153,43 @@ int Export(const Arguments& arguments) {
   header.Language = arguments.Language;
   header.Generator = "vorlanth_po " VORLANTH_VERSION;
   std::optional<TranslatedTable> translated;
-  Reporter warnings(paired ? arguments.Files[1] : arguments.Files[0],
-                    ReporterOptions{.ToError = true});
+  Reporter originalWarnings(arguments.Files[0], ReporterOptions{.ToError = true});
+  Reporter translatedWarnings(arguments.Files.size() == 3 ? arguments.Files[1] : arguments.Files[0],
+                              ReporterOptions{.ToError = true});
   if (paired) {
     CurrentFile = arguments.Files[1];
     header.RevisionDate = PoDate(ModificationTime(translatedFile));
     FileUnitSource source{translatedFile};
     translated = ReadTranslated(source);
   }
-  std::string po = PoHeader(header);
+  PoWriter writer{output, {}};
+  writer.Write(PoHeader(header));
   CurrentFile = arguments.Files[0];
   FileUnitSource source{original};
-  const ExportCounts counts =
-      ExportUnits(source, translated ? &*translated : nullptr, po, warnings);
-  warnings.Flush();
+  ExportCounts counts;
+  try {
+    counts = ExportUnits(source, translated ? &*translated : nullptr, writer, originalWarnings,
+                         translatedWarnings);
+  } catch (const Exception&) {
+    if (output.File.WriteFailed) {
+      CurrentFile = outputPath; // the table was read; writing the PO failed
+    }
+    throw;
+  }
+  originalWarnings.Flush();
+  translatedWarnings.Flush();
   CurrentFile = outputPath;
-  WriteBytes(output.File, po);
-  Conclude(output, outputPath,
-           Counted(counts.Entries, "entry", "entries") + ": " + std::to_string(counts.Translated) +
-               " translated, " +
-               std::to_string(counts.Entries - counts.Translated - counts.LeftOut) +
-               " untranslated, " + std::to_string(counts.LeftOut) + " left out");
+  writer.Flush();
+  std::string summary = Counted(counts.Entries, "entry", "entries") + ": ";
+  if (paired) {
+    summary += std::to_string(counts.Translated) + " translated, " +
+               std::to_string(counts.Fuzzy) + " fuzzy, " + std::to_string(counts.Same) +
+               " the same as the original (fuzzy), ";
+  }
+  summary += std::to_string(counts.Entries - counts.Translated - counts.Fuzzy - counts.Same -
+                            counts.LeftOut) +
+             " untranslated, " + std::to_string(counts.LeftOut) + " left out";
+  Conclude(output, outputPath, summary);
   return Written;
 }
 
@@ -203,10 +236,12 @@ int Import(const Arguments& arguments) {
   }
   Conclude(output, outputPath,
            Counted(counts.Entries, "entry", "entries") + ": " + std::to_string(counts.Translated) +
-               " translated, " + std::to_string(counts.Fuzzy) + " fuzzy, " +
-               std::to_string(counts.Untranslated) + " untranslated, " +
+               " translated, " + std::to_string(counts.Fuzzy) + " fuzzy" +
+               (arguments.UseFuzzy || counts.Fuzzy == 0 ? "" : " (left in the original)") +
+               ", " + std::to_string(counts.Untranslated) + " untranslated, " +
                std::to_string(counts.Stale) + " stale, " + std::to_string(counts.NotInOriginal) +
-               " not in the original, " + std::to_string(counts.LeftOut) + " left out");
+               " not in the original, " + std::to_string(counts.LeftOut) + " left out, " +
+               std::to_string(catalog.WithoutKey) + " without a key");
   return Written;
 }
 

@@ -1,17 +1,57 @@
 #include "po/PoTable.h"
 
 #include "convert/DecodeUnits.h"
+#include "po/PoFormat.h"
 
 #include <utf8.h>
 
 #include <algorithm>
 #include <cstring>
 
-std::string KeyCounter::Next(Unit id) {
-  const std::uint32_t occurrence = ++Seen[id];
+namespace {
+
+constexpr std::uint64_t FnvBasis = 14695981039346656037ULL;
+constexpr std::uint64_t FnvPrime = 1099511628211ULL;
+
+std::uint64_t Mix(std::uint64_t hash, std::uint64_t byte) {
+  return (hash ^ byte) * FnvPrime;
+}
+
+} // namespace
+
+std::string TableKeys::Next(Unit id, std::span<const Unit> text) {
+  std::uint64_t hash = Mix(Mix(FnvBasis, id & 0xFF), id >> 8);
+  for (const Unit unit : text) {
+    hash = Mix(Mix(hash, unit & 0xFF), unit >> 8);
+  }
+  LastTextName = hash;
+  LastRepeat = ++SeenTexts[hash];
+  const std::uint32_t occurrence = ++SeenIds[id];
   const auto field = IdField(id);
   std::string key(field.begin(), field.end() - 1);
-  return occurrence == 1 ? key : key + "#" + std::to_string(occurrence);
+  LastOccurrence = occurrence == 1 ? key : key + "#" + std::to_string(occurrence);
+  return LastRepeat == 1 ? key : key + "#" + std::to_string(LastRepeat);
+}
+
+std::uint64_t TextHash(std::string_view text) {
+  std::uint64_t hash = FnvBasis;
+  for (const char c : text) {
+    hash = Mix(hash, static_cast<unsigned char>(c));
+  }
+  return hash;
+}
+
+const PoEntry* FindTranslation(const PoCatalog& catalog, const std::string& key,
+                               const std::string& occurrence, const std::string& text,
+                               std::vector<bool>& used) {
+  for (const std::string* name : {&key, &occurrence}) {
+    const auto found = catalog.ByKeyAndId.find(KeyAndId(*name, text));
+    if (found != catalog.ByKeyAndId.end() && !used[found->second]) {
+      used[found->second] = true;
+      return &catalog.Entries[found->second];
+    }
+  }
+  return nullptr;
 }
 
 bool Carriable(std::span<const Unit> text) {
@@ -72,7 +112,8 @@ std::size_t PrintfLength(const std::string& text, std::size_t at) {
   } else {
     i = start;
   }
-  while (i < text.size() && std::strchr("-+ #0'", text[i]) != nullptr) {
+  // No space flag: "100% sure" and "50% off" are prose, not "% s" and "% o".
+  while (i < text.size() && std::strchr("-+#0'", text[i]) != nullptr) {
     ++i;
   }
   if (i < text.size() && text[i] == '*') {
@@ -115,6 +156,21 @@ std::vector<std::string> Placeholders(const std::string& text) {
         ++end;
       }
       length = named && end < text.size() && text[end] == '>' ? end + 1 - i : 0;
+    } else if (text[i] == '[') {
+      // BBCode: [b], [/b], [color=red], [url=...]: a lower-case name, then perhaps a value.
+      std::size_t end = i + 1 + (i + 1 < text.size() && text[i + 1] == '/' ? 1 : 0);
+      const std::size_t name = end;
+      while (end < text.size() && ((text[end] >= 'a' && text[end] <= 'z') ||
+                                   (end > name && text[end] >= '0' && text[end] <= '9'))) {
+        ++end;
+      }
+      if (end > name && end < text.size() && text[end] == '=') {
+        while (end < text.size() && end - i <= 256 && text[end] != ']' && text[end] != '[' &&
+               text[end] != '\n') {
+          ++end;
+        }
+      }
+      length = end > name && end < text.size() && text[end] == ']' ? end + 1 - i : 0;
     }
     if (length != 0) {
       found.push_back(text.substr(i, length));
@@ -123,4 +179,20 @@ std::vector<std::string> Placeholders(const std::string& text) {
   }
   std::sort(found.begin(), found.end());
   return found;
+}
+
+bool IsCFormat(const std::string& text) {
+  bool conversion = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '%') {
+      continue;
+    }
+    const std::size_t length = PrintfLength(text, i);
+    if (length == 0) {
+      return false; // a percent sign that starts no conversion: prose, or a broken format
+    }
+    conversion = conversion || text[i + 1] != '%';
+    i += length - 1;
+  }
+  return conversion;
 }

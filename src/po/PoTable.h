@@ -13,19 +13,34 @@
 #include <span>
 #include <string>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
-// The key of each entry in table order: "0001" for the first entry with id 0001, "0001#2" for the
-// second, and so on, so that adding a later duplicate never changes an earlier key.
-class KeyCounter {
+// The keys of a table's entries, in table order. An entry's key is its id ("0001") for the first
+// entry with that id and text, and "0001#N" for the N-th entry with the same id and the same text:
+// entries of one id with different texts share the key and differ in msgid, which is what
+// msgmerge matches on, so that a key follows its text across an update that adds or removes other
+// entries with its id. Beside it, the entry's occurrence key, "0001#N" for the N-th entry with
+// that id whatever its text, which pairs two versions of one table entry by entry, and which PO
+// files of version 1.1.0 used as the key.
+class TableKeys {
 public:
-  std::string Next(Unit id);
-  // How many entries with this id came before the last one named.
-  [[nodiscard]] std::uint32_t Occurrence(Unit id) const { return Seen.at(id); }
+  // The next entry's key.
+  std::string Next(Unit id, std::span<const Unit> text);
+  // The occurrence key of the entry named last.
+  [[nodiscard]] const std::string& Occurrence() const { return LastOccurrence; }
+  // Which repeat of its id and text the entry named last is: 1 for the first.
+  [[nodiscard]] std::uint32_t Repeat() const { return LastRepeat; }
+  // A 64-bit name of the last entry's id and text, for telling its repeats.
+  [[nodiscard]] std::uint64_t TextName() const { return LastTextName; }
 
 private:
-  std::unordered_map<Unit, std::uint32_t> Seen;
+  std::unordered_map<Unit, std::uint32_t> SeenIds;
+  // By a 64-bit hash of the id and text rather than the text, so that memory grows by a few bytes
+  // an entry, never with the texts; two texts of one id would have to collide in all 64 bits.
+  std::unordered_map<std::uint64_t, std::uint32_t> SeenTexts;
+  std::string LastOccurrence;
+  std::uint32_t LastRepeat = 0;
+  std::uint64_t LastTextName = 0;
 };
 
 // Whether a PO file can carry a text: not empty (gettext reads an empty msgid as the header), no
@@ -37,8 +52,17 @@ std::string ToUtf8(std::span<const Unit> text);
 std::vector<Unit> ToUnits(const std::string& text);
 
 // The placeholders of a text, sorted: printf conversions (%s, %5.2f, %1$s, %%), braces ({0},
-// {name}) and tags (<b>, </color>).
+// {name}), tags (<b>, </color>) and BBCode tags ([b], [color=red], [/color]).
 std::vector<std::string> Placeholders(const std::string& text);
+
+// Whether a text is a C format string with at least one conversion, as xgettext marks one
+// "c-format": every percent sign starts a conversion ("100% sure" is prose, not a format).
+bool IsCFormat(const std::string& text);
+
+// Whether two texts differ in a line break at the start or at the end (non-empty texts).
+inline bool EdgeLineBreaksDiffer(const std::string& a, const std::string& b) {
+  return (a.front() == '\n') != (b.front() == '\n') || (a.back() == '\n') != (b.back() == '\n');
+}
 
 // One entry of a table, read from a unit source.
 enum class TableStep { Entry, EndMarker, End };
@@ -74,8 +98,9 @@ template <class Source> TableStep ReadTableEntry(Source& source, TableEntry& ent
   return TableStep::Entry;
 }
 
-// The texts of a translated table by key, as UTF-8; a text PO cannot carry is kept as not
-// carriable, with the entry's number for the warning.
+// The texts of a translated table by occurrence key (its N-th entry of an id pairs with the
+// original's N-th), as UTF-8; a text PO cannot carry is kept as not carriable, with the entry's
+// number for the warning.
 struct TranslatedText {
   std::string Text;
   bool CanCarry = false;
@@ -86,39 +111,49 @@ using TranslatedTable = std::unordered_map<std::string, TranslatedText>;
 
 template <class Source> TranslatedTable ReadTranslated(Source& source) {
   TranslatedTable table;
-  KeyCounter keys;
+  TableKeys keys;
   TableEntry entry;
   std::uint64_t number = 0;
   while (ReadTableEntry(source, entry) == TableStep::Entry) {
     const bool canCarry = Carriable(entry.Text);
-    table[keys.Next(entry.Id)] = {canCarry ? ToUtf8(entry.Text) : std::string(),
-                                  canCarry || entry.Text.empty(), ++number, false};
+    (void)keys.Next(entry.Id, entry.Text);
+    table[keys.Occurrence()] = {canCarry ? ToUtf8(entry.Text) : std::string(),
+                                canCarry || entry.Text.empty(), ++number, false};
   }
   return table;
 }
 
 struct ExportCounts {
   std::uint64_t Entries = 0;
-  std::uint64_t Translated = 0;
+  std::uint64_t Translated = 0; // not fuzzy
+  std::uint64_t Fuzzy = 0;      // translated, and written fuzzy with the reason
+  std::uint64_t Same = 0;       // translated as the original text: written fuzzy
   std::uint64_t LeftOut = 0;
 };
 
-// Appends a PO entry for each carriable entry of the original table, with its translation from
-// `translated` when there is one; warns through `report` (at the translated table's entry numbers)
-// of keys the original lacks and translations PO cannot carry.
-template <class Source, class Report>
-ExportCounts ExportUnits(Source& original, TranslatedTable* translated, std::string& out,
-                         Report& report) {
+// A 64-bit FNV-1a name of a UTF-8 text.
+std::uint64_t TextHash(std::string_view text);
+
+// Writes a PO entry for each carriable entry of the original table to `out` (anything with a
+// Write(std::string_view)), with its translation from `translated` when there is one. Warns
+// through `originalReport` (at entry numbers) of texts PO cannot carry, and through
+// `translatedReport` of keys the original lacks and translations PO cannot carry.
+template <class Source, class Out, class Report>
+ExportCounts ExportUnits(Source& original, TranslatedTable* translated, Out& out,
+                         Report& originalReport, Report& translatedReport) {
   ExportCounts counts;
-  KeyCounter keys;
+  TableKeys keys;
   TableEntry entry;
+  // For each repeated id and text: the first repeat's translation, by its hash.
+  std::unordered_map<std::uint64_t, std::uint64_t> firstTranslations;
+  std::string text;
   while (ReadTableEntry(original, entry) == TableStep::Entry) {
     ++counts.Entries;
     PoEntry po;
-    po.Context = keys.Next(entry.Id);
+    po.Context = keys.Next(entry.Id, entry.Text);
     TranslatedText* other = nullptr;
     if (translated != nullptr) {
-      const auto found = translated->find(po.Context);
+      const auto found = translated->find(keys.Occurrence());
       if (found != translated->end()) {
         other = &found->second;
         other->Matched = true;
@@ -126,36 +161,67 @@ ExportCounts ExportUnits(Source& original, TranslatedTable* translated, std::str
     }
     if (!Carriable(entry.Text)) {
       ++counts.LeftOut;
+      originalReport.Report(PoKind::LeftOut, counts.Entries, 0, {Quoted(po.Context)});
       continue;
     }
     po.Id = ToUtf8(entry.Text);
+    po.CFormat = IsCFormat(po.Id);
+    const auto note = [&po](const std::string& why) {
+      po.Comment += (po.Comment.empty() ? "" : "; ") + why;
+    };
     if (other != nullptr && !other->CanCarry) {
-      report.Report(PoKind::TranslationNotCarried, other->Entry, 0, {Quoted(po.Context)});
+      translatedReport.Report(PoKind::TranslationNotCarried, other->Entry, 0,
+                              {Quoted(po.Context)});
     } else if (other != nullptr && !other->Text.empty()) {
       po.Str = other->Text;
-      ++counts.Translated;
-      // gettext's tools refuse a pair that differs in a line break at either end unless it is
-      // fuzzy.
-      if ((po.Id.front() == '\n') != (po.Str.front() == '\n') ||
-          (po.Id.back() == '\n') != (po.Str.back() == '\n')) {
+      // gettext's tools refuse a pair that differs in a line break at either end, or in its
+      // format directives, unless it is fuzzy; a text left as the original looks translated.
+      if (po.Str == po.Id) {
         po.Fuzzy = true;
-        po.Comment = "fuzzy: the translation starts or ends with a line break where the "
-                     "original does not, or the other way round";
+        note("fuzzy: the translation is the original text");
+        ++counts.Same;
+      } else if (EdgeLineBreaksDiffer(po.Id, po.Str)) {
+        po.Fuzzy = true;
+        note("fuzzy: the translation starts or ends with a line break where the original does "
+             "not, or the other way round");
+      } else if (Placeholders(po.Id) != Placeholders(po.Str)) {
+        po.Fuzzy = true;
+        note("fuzzy: the translation has other placeholders than the original");
+      }
+      if (po.Fuzzy && po.Str != po.Id) {
+        ++counts.Fuzzy;
+      } else if (!po.Fuzzy) {
+        ++counts.Translated;
+      }
+      if (keys.Repeat() >= 2) {
+        const auto [first, added] =
+            firstTranslations.try_emplace(keys.TextName(), TextHash(po.Str));
+        if (!added && first->second != TextHash(po.Str)) {
+          note("repeats the id and text of " + po.Context.substr(0, 4) +
+               " with another translation: an update that adds or removes one of them can swap "
+               "the two");
+        }
+      } else {
+        firstTranslations[keys.TextName()] = TextHash(po.Str);
       }
     }
-    if (const std::uint32_t occurrence = keys.Occurrence(entry.Id); occurrence >= 2) {
-      if (!po.Comment.empty()) {
-        po.Comment += "; ";
-      }
-      po.Comment += "entry " + std::to_string(occurrence) + " with id " + po.Context.substr(0, 4);
-    }
-    AppendPoEntry(out, po);
+    text.clear();
+    AppendPoEntry(text, po);
+    out.Write(text);
   }
   if (translated != nullptr) {
-    for (const auto& [key, text] : *translated) {
-      if (!text.Matched) {
-        report.Report(PoKind::KeyNotInOriginalTable, text.Entry, 0, {Quoted(key)});
+    std::vector<const std::pair<const std::string, TranslatedText>*> unmatched;
+    for (const auto& item : *translated) {
+      if (!item.second.Matched) {
+        unmatched.push_back(&item);
       }
+    }
+    // In table order, whatever the hash table's order.
+    std::sort(unmatched.begin(), unmatched.end(),
+              [](const auto* a, const auto* b) { return a->second.Entry < b->second.Entry; });
+    for (const auto* item : unmatched) {
+      translatedReport.Report(PoKind::KeyNotInOriginalTable, item->second.Entry, 0,
+                              {Quoted(item->first)});
     }
   }
   return counts;
@@ -171,6 +237,12 @@ struct ImportCounts {
   std::uint64_t LeftOut = 0;
 };
 
+// The PO entry that holds the translation of one table entry, or nullptr: the entry of its key
+// and text, else that of its 1.1.0 key and text; `used` marks the entries taken.
+const PoEntry* FindTranslation(const PoCatalog& catalog, const std::string& key,
+                               const std::string& occurrence, const std::string& text,
+                               std::vector<bool>& used);
+
 // Copies the original table to `sink` with each entry's text taken from the catalog where it has
 // a translation for it (and only then): the same entries, ids and order, duplicates, end marker
 // and whatever follows it included.
@@ -178,35 +250,32 @@ template <class Source, class Sink, class Report>
 ImportCounts ImportUnits(Source& original, const PoCatalog& catalog, bool useFuzzy, Sink& sink,
                          Report& report) {
   ImportCounts counts;
-  KeyCounter keys;
+  TableKeys keys;
   TableEntry entry;
-  std::unordered_set<std::string> matched;
+  std::vector<bool> used(catalog.Entries.size());
+  // The texts of each key that found no translation, in table order: at the end, the PO's
+  // entries of that key that no text took are paired with them, in order, as stale.
+  std::unordered_map<std::string, std::vector<std::string>> unmatched;
+  // For each repeated id and text: the first repeat's translation, by its hash, and its key.
+  std::unordered_map<std::uint64_t, std::uint64_t> firstTranslations;
   TableStep step = TableStep::End;
   while ((step = ReadTableEntry(original, entry)) == TableStep::Entry) {
     ++counts.Entries;
-    const std::string key = keys.Next(entry.Id);
+    const std::string key = keys.Next(entry.Id, entry.Text);
     const PoEntry* use = nullptr;
-    const auto found = catalog.ByKey.find(key);
-    if (found != catalog.ByKey.end()) {
-      matched.insert(key);
-    }
     if (!Carriable(entry.Text)) {
       ++counts.LeftOut;
-    } else if (found == catalog.ByKey.end()) {
-      ++counts.Untranslated;
     } else {
-      const std::string text = ToUtf8(entry.Text);
-      const std::vector<PoEntry>& entries = found->second;
-      const auto same = std::find_if(entries.begin(), entries.end(),
-                                     [&text](const PoEntry& po) { return po.Id == text; });
-      if (same == entries.end()) {
-        ++counts.Stale;
-        report.Report(PoKind::StaleMsgid, entries.front().Line, 0, {Quoted(key)});
-      } else if (same->Str.empty()) {
+      std::string text = ToUtf8(entry.Text);
+      const PoEntry* found = FindTranslation(catalog, key, keys.Occurrence(), text, used);
+      if (found == nullptr && catalog.ByKey.contains(key)) {
+        unmatched[key].push_back(std::move(text));
+      }
+      if (found == nullptr || found->Str.empty()) {
         ++counts.Untranslated;
       } else {
-        ++(same->Fuzzy ? counts.Fuzzy : counts.Translated);
-        use = !same->Fuzzy || useFuzzy ? &*same : nullptr;
+        ++(found->Fuzzy ? counts.Fuzzy : counts.Translated);
+        use = !found->Fuzzy || useFuzzy ? found : nullptr;
       }
     }
     sink.PutUnit(entry.Id);
@@ -217,15 +286,21 @@ ImportCounts ImportUnits(Source& original, const PoCatalog& catalog, bool useFuz
         const auto list = [](const std::vector<std::string>& items) {
           std::string text;
           for (const std::string& item : items) {
-            text += (text.empty() ? "" : " ") + item;
+            text += (text.empty() ? "" : " ") + Quoted(item);
           }
           return text.empty() ? std::string("none") : text;
         };
-        report.Report(PoKind::PlaceholdersDiffer, use->Line, 0, {Quoted(key), list(have), list(want)});
+        report.Report(PoKind::PlaceholdersDiffer, use->Line, 0,
+                      {Quoted(key), list(have), list(want)});
       }
-      if ((use->Id.front() == '\n') != (use->Str.front() == '\n') ||
-          (use->Id.back() == '\n') != (use->Str.back() == '\n')) {
+      if (EdgeLineBreaksDiffer(use->Id, use->Str)) {
         report.Report(PoKind::LineBreaksDiffer, use->Line, 0, {Quoted(key)});
+      }
+      const auto [first, added] =
+          firstTranslations.try_emplace(keys.TextName(), TextHash(use->Str));
+      if (!added && first->second != TextHash(use->Str)) {
+        report.Report(PoKind::RepeatsDiffer, use->Line, 0,
+                      {Quoted(key), Quoted(key.substr(0, 4))});
       }
       const std::vector<Unit> units = ToUnits(use->Str);
       sink.Put(units.data(), units.size());
@@ -243,10 +318,26 @@ ImportCounts ImportUnits(Source& original, const PoCatalog& catalog, bool useFuz
       original.Advance(rest.size());
     }
   }
-  for (const auto& [key, entries] : catalog.ByKey) {
-    if (!matched.contains(key)) {
+  // What no text took, in file order: a translation of an older text of a key the table still
+  // has (stale, and not used), or of a key it has no more.
+  std::unordered_map<std::string, std::size_t> taken;
+  for (std::size_t i = 0; i < catalog.Entries.size(); ++i) {
+    if (used[i]) {
+      continue;
+    }
+    const PoEntry& po = catalog.Entries[i];
+    const auto texts = unmatched.find(po.Context);
+    std::size_t& next = taken[po.Context];
+    if (texts == unmatched.end() || next == texts->second.size()) {
       ++counts.NotInOriginal;
-      report.Report(PoKind::KeyNotInOriginal, entries.front().Line, 0, {Quoted(key)});
+      report.Report(PoKind::KeyNotInOriginal, po.Line, 0, {Quoted(po.Context)});
+      continue;
+    }
+    const std::string& text = texts->second[next++];
+    if (!po.Str.empty()) {
+      --counts.Untranslated;
+      ++counts.Stale;
+      report.Report(PoKind::StaleMsgid, po.Line, 0, {Quoted(po.Context), Quoted(po.Id), Quoted(text)});
     }
   }
   return counts;

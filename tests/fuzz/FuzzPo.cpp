@@ -54,9 +54,28 @@ UnitVector Import(const UnitVector& table, const std::string& po, bool useFuzzy)
   return sink.Output;
 }
 
-bool DiffersInLineBreaks(const std::vector<Unit>& a, const std::vector<Unit>& b) {
-  return (a.front() == LineEnd) != (b.front() == LineEnd) ||
-         (a.back() == LineEnd) != (b.back() == LineEnd);
+// Whether a paired export writes the pair fuzzy: a text left as the original, a line break at
+// one end that the other lacks, other placeholders.
+bool WrittenFuzzy(const std::vector<Unit>& a, const std::vector<Unit>& b) {
+  const std::string original = ToUtf8(a);
+  const std::string translation = ToUtf8(b);
+  return original == translation || EdgeLineBreaksDiffer(original, translation) ||
+         Placeholders(original) != Placeholders(translation);
+}
+
+struct StringWriter {
+  std::string& Out;
+  void Write(std::string_view text) { Out += text; }
+};
+
+// The table without its first entry.
+UnitVector WithoutFirst(const UnitVector& table) {
+  MemorySource source{table};
+  TableEntry entry;
+  if (ReadTableEntry(source, entry) != TableStep::Entry) {
+    return table;
+  }
+  return UnitVector(table.begin() + static_cast<long>(source.Position), table.end());
 }
 
 } // namespace
@@ -68,8 +87,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string header = PoHeader({"fuzz", "2026-12-07 12:00+0000", "", "", "fuzz"});
 
   std::string pot = header;
+  StringWriter potWriter{pot};
   MemorySource source{table, chunk};
-  ExportUnits(source, nullptr, pot, quiet);
+  ExportUnits(source, nullptr, potWriter, quiet, quiet);
   Promise(Import(table, pot, false) == table);
 
   // A translated table with the same keys: the texts in the opposite order.
@@ -79,10 +99,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   };
   const UnitVector translated = Replaced(table, other);
   std::string po = header;
+  StringWriter poWriter{po};
   MemorySource original{table, chunk};
   MemorySource translatedSource{translated};
   TranslatedTable byKey = ReadTranslated(translatedSource);
-  ExportUnits(original, &byKey, po, quiet);
+  ExportUnits(original, &byKey, poWriter, quiet, quiet);
   // One reading of the fuzzy pairs an input (its first byte's top bit says which): both are
   // covered across the corpus at half the cost.
   {
@@ -91,10 +112,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Replaced(table, [&](std::size_t index, const std::vector<Unit>& text) {
           const std::vector<Unit>& wanted = other(index, text);
           const bool kept = !Carriable(text) || !Carriable(wanted) ||
-                            (!useFuzzy && DiffersInLineBreaks(text, wanted));
+                            (!useFuzzy && WrittenFuzzy(text, wanted));
           return kept ? text : wanted;
         });
     Promise(Import(table, po, useFuzzy) == expected);
+
+    // An update that removes the first entry moves no translation onto another text: every
+    // entry but the repeats of the removed one's id and text keeps its own.
+    const std::vector<TableEntry> full = Entries(expected);
+    const std::vector<TableEntry> cut = Entries(Import(WithoutFirst(table), po, useFuzzy));
+    Promise(cut.size() + 1 == full.size() || full.empty());
+    for (std::size_t i = 1; i < full.size(); ++i) {
+      if (entries[i].Id != entries[0].Id || entries[i].Text != entries[0].Text) {
+        Promise(cut[i - 1].Text == full[i].Text);
+      }
+    }
   }
   return 0;
 }
