@@ -12,7 +12,9 @@
 
 namespace {
 
-// The escapes every PO reader decodes, and no others: what msgcat writes back the same.
+// The escapes every PO reader decodes, and no others. BEL, BS, VT and FF stay raw bytes: msgcat
+// would write them \a \b \v \f, but polib and Translate Toolkit (so Weblate) read those as a
+// backslash and a letter, and the text would no longer match its table.
 void AppendEscaped(std::string& out, std::string_view text) {
   for (const char c : text) {
     switch (c) {
@@ -30,19 +32,6 @@ void AppendEscaped(std::string& out, std::string_view text) {
       break;
     case '\r':
       out += "\\r";
-      break;
-    // As msgcat writes them, so that it gives back the same bytes.
-    case '\a':
-      out += "\\a";
-      break;
-    case '\b':
-      out += "\\b";
-      break;
-    case '\v':
-      out += "\\v";
-      break;
-    case '\f':
-      out += "\\f";
       break;
     default:
       out += c;

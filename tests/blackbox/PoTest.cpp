@@ -49,6 +49,8 @@ Entries EdgeTable() {
       {0x000D, u""},
       {0x0001, u"a second entry with id 0001"},
       {0x000E, std::u16string(100000, u'x')},
+      {0x000F, u"bell\a backspace\b tab\v feed\f"},
+      {0x0010, u"100% sure, 50% off, %d of %s"},
   };
   return entries;
 }
@@ -120,7 +122,7 @@ TEST_F(PoBridge, RealClientsReadWhatItWrites) {
   ASSERT_EQ(Po({"export", "t.lang", "t.pot"}).Status, 0);
   const RunResult pair = Po({"export", "--language", "de", "t.lang", "u.lang", "u.po"});
   ASSERT_EQ(pair.Status, 0) << pair.Out << pair.Err;
-  EXPECT_NE(pair.Err.find("15 entries: 11 translated, 1 fuzzy, 0 the same as the original (fuzzy), 0 "
+  EXPECT_NE(pair.Err.find("17 entries: 13 translated, 1 fuzzy, 0 the same as the original (fuzzy), 0 "
                            "untranslated, 3 left out"),
             std::string::npos)
       << pair.Err;
@@ -130,7 +132,15 @@ TEST_F(PoBridge, RealClientsReadWhatItWrites) {
     EXPECT_EQ(checked.Status, 0) << file << "\n" << checked.Err;
     const RunResult again = Tool({"msgcat", "--no-wrap", "-o", "again.po", file});
     EXPECT_EQ(again.Status, 0) << again.Err;
-    EXPECT_EQ(ReadFile("again.po"), ReadFile(file)) << file;
+    // The same bytes, but for the controls that msgcat writes as escapes.
+    std::string expected = ReadFile(file);
+    for (const auto& [raw, escaped] : {std::pair{"\a", "\\a"}, std::pair{"\b", "\\b"},
+                                       std::pair{"\v", "\\v"}, std::pair{"\f", "\\f"}}) {
+      for (std::size_t at; (at = expected.find(raw)) != std::string::npos;) {
+        expected.replace(at, 1, escaped);
+      }
+    }
+    EXPECT_EQ(ReadFile("again.po"), expected) << file;
   }
 
   // A template comes back as the table itself.
@@ -144,7 +154,7 @@ TEST_F(PoBridge, RealClientsReadWhatItWrites) {
                                 "print(len(po), len(po.fuzzy_entries()))\n"
                                 "po.save('polib.po')\n"});
   ASSERT_EQ(polib.Status, 0) << polib.Err;
-  EXPECT_EQ(polib.Out, "12 1\n");
+  EXPECT_EQ(polib.Out, "14 1\n");
   for (const bool useFuzzy : {false, true}) {
     std::vector<std::string> import = {"import", "t.lang", "polib.po", "out.lang"};
     if (useFuzzy) {
@@ -159,7 +169,14 @@ TEST_F(PoBridge, RealClientsReadWhatItWrites) {
 
 TEST_F(PoBridge, GameUpdateThroughMsgmerge) {
   NativeClientsOnly();
-  WriteFile("v1.lang", TableOf({{1, u"New Game"}, {2, u"Load"}, {3, u"Options"}, {4, u"Quit"}}));
+  WriteFile("v1.lang", TableOf({{1, u"New Game"},
+                                {2, u"Load"},
+                                {3, u"Options"},
+                                {4, u"Quit"},
+                                {0x20, u"Save"},
+                                {0x20, u"Save"},
+                                {0x30, u"Chapter 1"},
+                                {0x30, u"Chapter 1 - epilogue"}}));
   ASSERT_EQ(Po({"export", "v1.lang", "v1.pot"}).Status, 0);
   ASSERT_EQ(Tool({"/usr/bin/python3", "-c",
                   "import polib\n"
@@ -168,12 +185,18 @@ TEST_F(PoBridge, GameUpdateThroughMsgmerge) {
                   "po.save('de.po')\n"})
                 .Status,
             0);
-  // The update: one text changed, one entry added, one removed, a second entry with id 0004.
+  // The update: one text changed, one entry added, one removed, a second entry with id 0004;
+  // of the repeated ids, an entry with another text inserted before a repeat and one removed
+  // before another text, and a repeated text removed and inserted.
   const Entries v2 = {{1, u"New Game"},
                       {2, u"Load Game"},
                       {4, u"Quit"},
                       {5, u"Synchronise with the cloud every 10 minutes"},
-                      {4, u"Quit to the desktop"}};
+                      {4, u"Quit to the desktop"},
+                      {0x20, u"Save as"},
+                      {0x20, u"Save"},
+                      {0x30, u"Chapter 1 - epilogue"},
+                      {0x30, u"Chapter 1 - epilogue"}};
   WriteFile("v2.lang", TableOf(v2));
   ASSERT_EQ(Po({"export", "v2.lang", "v2.pot"}).Status, 0);
   const RunResult merged =
@@ -182,19 +205,55 @@ TEST_F(PoBridge, GameUpdateThroughMsgmerge) {
 
   RunResult r = Po({"import", "v2.lang", "de2.po", "de2.lang"});
   EXPECT_EQ(r.Status, 0) << r.Err;
-  EXPECT_NE(r.Err.find("5 entries: 2 translated, 1 fuzzy (left in the original), 2 untranslated, "
+  EXPECT_NE(r.Err.find("9 entries: 4 translated, 3 fuzzy (left in the original), 2 untranslated, "
                        "0 stale, 0 not in the original, 0 left out, 0 without a key"),
             std::string::npos)
       << r.Err;
   Entries expected = v2;
   expected[0].second = u"DE New Game";
   expected[2].second = u"DE Quit";
+  expected[6].second = u"DE Save";
+  expected[7].second = u"DE Chapter 1 - epilogue";
   EXPECT_EQ(ReadFile("de2.lang"), TableOf(expected));
 
   r = Po({"import", "--use-fuzzy", "v2.lang", "de2.po", "fuzzy.lang"});
   EXPECT_EQ(r.Status, 0) << r.Err;
-  expected[1].second = u"DE Load"; // the previous translation, which msgmerge marked fuzzy
+  // The translations msgmerge took from similar texts and marked fuzzy.
+  expected[1].second = u"DE Load";
+  expected[5].second = u"DE Save";
+  expected[8].second = u"DE Chapter 1 - epilogue";
   EXPECT_EQ(ReadFile("fuzzy.lang"), TableOf(expected));
+}
+
+// Translators who work in spreadsheets or CAT tools send the PO through Translate Toolkit, which
+// drops msgctxt and keeps the key only in the location (CSV) or the reference (XLIFF, escaped).
+TEST_F(PoBridge, TranslateToolkitRoundTrips) {
+  NativeClientsOnly();
+  const Entries original = {{1, u"New Game"},  {0x20, u"Save"},        {0x20, u"Save"},
+                            {0x20, u"Save as"}, {2, u"%d of %s saved"}, {3, u"[b]Quit[/b]"}};
+  Entries translated = original;
+  for (auto& [id, text] : translated) {
+    text = u"DE " + text + u" " + std::u16string(1, static_cast<char16_t>(u'a' + id % 26));
+  }
+  translated[2].second = u"DE Save again"; // a repeat translated otherwise
+  WriteFile("t.lang", TableOf(original));
+  WriteFile("u.lang", TableOf(translated));
+  ASSERT_EQ(Po({"export", "t.lang", "u.lang", "u.po"}).Status, 0);
+  const std::vector<std::vector<std::string>> trips = {
+      {"po2csv", "--progress=none", "u.po", "u.csv"},
+      {"csv2po", "--progress=none", "u.csv", "csv.po"},
+      {"po2xliff", "--progress=none", "u.po", "u.xlf"},
+      {"xliff2po", "--progress=none", "u.xlf", "xliff.po"}};
+  for (const auto& trip : trips) {
+    const RunResult r = Tool(trip);
+    ASSERT_EQ(r.Status, 0) << trip.front();
+  }
+  for (const char* po : {"csv.po", "xliff.po"}) {
+    const RunResult r = Po({"import", "--use-fuzzy", "t.lang", po, "out.lang"});
+    EXPECT_EQ(r.Status, 0);
+    EXPECT_NE(r.Err.find("6 entries: 6 translated"), std::string::npos) << po << "\n" << r.Err;
+    EXPECT_EQ(ReadFile("out.lang"), TableOf(translated)) << po;
+  }
 }
 
 TEST_F(PoBridge, RefusedWithNothingWritten) {
