@@ -93,9 +93,10 @@ const std::array<DiagnosticKind, static_cast<std::size_t>(CheckKind::Count)> Che
      "LF (Unix) line ends"},
     {W, "duplicate-id", "id {0} is already used on line {1}"},
     // Table entries
-    {E, "lf-in-table-text",
-     "the text holds an LF: the dump splits the entry here, and encoding it gives a different "
-     "table"},
+    {W, "lf-in-table-text",
+     "the text holds an LF, which a table may hold but a dump cannot carry: the dump splits the "
+     "entry here, and encoding it gives a different table; translate this table with vorlanth_po, "
+     "which carries it"},
     {E, "no-end-marker", "no end marker: the table ends after this entry without FFFF"},
     {E, "no-end-marker-in-entry", "no end marker: the table ends inside this entry"},
     {W, "duplicate-id-entry", "id {0} is already used by entry {1}"},
