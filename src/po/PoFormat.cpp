@@ -8,7 +8,10 @@
 #include <algorithm>
 #include <cctype>
 #include <chrono>
+#include <cstring>
+#include <limits>
 #include <optional>
+#include <stdexcept>
 
 namespace {
 
@@ -286,15 +289,25 @@ void Finish(Reader& reader, Pending& pending) {
       pending.Entry.Context = pending.ReferenceKey;
     }
     pending.Entry.Line = pending.Line;
-    PoCatalog& catalog = reader.Catalog;
-    const auto [same, added] = catalog.ByKeyAndId.try_emplace(
-        KeyAndId(pending.Entry.Context, pending.Entry.Id), catalog.Entries.size());
-    if (!added) {
+    // A NUL or a byte that is not UTF-8 that came in through an escape.
+    for (const std::string* value :
+         {&pending.Entry.Context, &pending.Entry.Id, &pending.Entry.Str}) {
+      if (value->find('\0') != std::string::npos) {
+        reader.Fail(pending.Line, PoKind::NulInString);
+        pending = Pending{};
+        return;
+      }
+      if (!utf8::is_valid(value->begin(), value->end())) {
+        reader.Fail(pending.Line, PoKind::InvalidUtf8);
+        pending = Pending{};
+        return;
+      }
+    }
+    std::size_t existing = 0;
+    if (!reader.Catalog.Add(pending.Entry, existing)) {
       reader.Fail(pending.Line, PoKind::DuplicateKey,
-                  {Quoted(pending.Entry.Context), std::to_string(catalog.Entries[same->second].Line)});
-    } else {
-      catalog.ByKey[pending.Entry.Context].push_back(catalog.Entries.size());
-      catalog.Entries.push_back(std::move(pending.Entry));
+                  {Quoted(pending.Entry.Context),
+                   std::to_string(reader.Catalog.Entry(existing).Line)});
     }
   } else {
     ++reader.Catalog.WithoutKey;
@@ -305,11 +318,131 @@ void Finish(Reader& reader, Pending& pending) {
 
 } // namespace
 
-std::string KeyAndId(std::string_view key, std::string_view id) {
-  std::string name(key);
-  name += '\x04';
-  name += id;
-  return name;
+std::uint64_t TextHash(std::string_view text) {
+  std::uint64_t hash = 14695981039346656037ULL;
+  for (const char c : text) {
+    hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
+  }
+  return hash;
+}
+
+namespace {
+
+std::uint64_t KeyAndIdHash(std::string_view key, std::string_view id) {
+  // The key's hash mixed into the msgid's, so that "ab"+"c" and "a"+"bc" differ.
+  return TextHash(id) ^ (TextHash(key) * 0x9E3779B97F4A7C15ULL);
+}
+
+} // namespace
+
+PoView PoCatalog::Entry(std::size_t index) const {
+  const Record& record = At(index);
+  const char* start = Strings[record.Block].get() + record.Offset;
+  return {{start, record.ContextLength},
+          {start + record.ContextLength, record.IdLength},
+          {start + record.ContextLength + record.IdLength, record.StrLength},
+          record.Fuzzy != 0,
+          record.Line};
+}
+
+std::size_t PoCatalog::Find(std::string_view key, std::string_view id) const {
+  if (ByKeyAndId.empty()) {
+    return Count;
+  }
+  const std::size_t mask = ByKeyAndId.size() - 1;
+  for (std::size_t slot = KeyAndIdHash(key, id) & mask; ByKeyAndId[slot] != 0;
+       slot = (slot + 1) & mask) {
+    const PoView entry = Entry(ByKeyAndId[slot] - 1);
+    if (entry.Context == key && entry.Id == id) {
+      return ByKeyAndId[slot] - 1;
+    }
+  }
+  return Count;
+}
+
+bool PoCatalog::HasKey(std::string_view key) const {
+  if (ByKey.empty()) {
+    return false;
+  }
+  const std::size_t mask = ByKey.size() - 1;
+  for (std::size_t slot = TextHash(key) & mask; ByKey[slot] != 0; slot = (slot + 1) & mask) {
+    if (Entry(ByKey[slot] - 1).Context == key) {
+      return true;
+    }
+  }
+  return false;
+}
+
+void PoCatalog::Insert(std::vector<std::uint32_t>& table, std::uint64_t hash,
+                       std::uint32_t value) {
+  const std::size_t mask = table.size() - 1;
+  std::size_t slot = hash & mask;
+  while (table[slot] != 0) {
+    slot = (slot + 1) & mask;
+  }
+  table[slot] = value;
+}
+
+void PoCatalog::Grow() {
+  // Kept at most three quarters full; rebuilt from the entries, which the tables only point to.
+  std::vector<std::uint32_t> byKeyAndId(std::max<std::size_t>(64, ByKeyAndId.size() * 2));
+  std::vector<std::uint32_t> byKey(byKeyAndId.size());
+  ByKeyAndId.swap(byKeyAndId);
+  ByKey.swap(byKey);
+  byKeyAndId = {};
+  byKey = {};
+  for (std::size_t i = 0; i < Count; ++i) {
+    const PoView entry = Entry(i);
+    Insert(ByKeyAndId, KeyAndIdHash(entry.Context, entry.Id), static_cast<std::uint32_t>(i + 1));
+    if (!HasKey(entry.Context)) {
+      Insert(ByKey, TextHash(entry.Context), static_cast<std::uint32_t>(i + 1));
+    }
+  }
+}
+
+bool PoCatalog::Add(const PoEntry& entry, std::size_t& existing) {
+  existing = Find(entry.Context, entry.Id);
+  if (existing != Count) {
+    return false;
+  }
+  const std::size_t bytes = entry.Context.size() + entry.Id.size() + entry.Str.size();
+  constexpr std::size_t Most = std::numeric_limits<std::uint32_t>::max();
+  if (Count + 1 >= Most || entry.Context.size() > Most || entry.Id.size() > Most ||
+      entry.Str.size() > Most) {
+    throw std::length_error("a PO file too large to import");
+  }
+  if ((Count + 1) * 4 > ByKeyAndId.size() * 3) {
+    Grow();
+  }
+  if (StringsUsed + bytes > StringBlockBytes || Strings.empty()) {
+    // A string longer than a block gets a block of its own.
+    Strings.emplace_back(new char[std::max(bytes, StringBlockBytes)]);
+    StringsUsed = 0;
+  }
+  char* const start = Strings.back().get() + StringsUsed;
+  std::memcpy(start, entry.Context.data(), entry.Context.size());
+  std::memcpy(start + entry.Context.size(), entry.Id.data(), entry.Id.size());
+  std::memcpy(start + entry.Context.size() + entry.Id.size(), entry.Str.data(), entry.Str.size());
+  if (Count % RecordsPerBlock == 0) {
+    Records.emplace_back(new Record[RecordsPerBlock]);
+  }
+  Records.back()[Count % RecordsPerBlock] = {static_cast<std::uint32_t>(Strings.size() - 1),
+                                             static_cast<std::uint32_t>(StringsUsed),
+                                             static_cast<std::uint32_t>(entry.Context.size()),
+                                             static_cast<std::uint32_t>(entry.Id.size()),
+                                             static_cast<std::uint32_t>(entry.Str.size()),
+                                             static_cast<std::uint32_t>(
+                                                 std::min<std::uint64_t>(entry.Line, 0x7FFFFFFF)),
+                                             entry.Fuzzy ? 1U : 0U};
+  // A block of its own is full at once: the next entry starts a new one.
+  StringsUsed = bytes > StringBlockBytes ? StringBlockBytes : StringsUsed + bytes;
+  const bool newKey = !HasKey(entry.Context);
+  ++Count;
+  Insert(ByKeyAndId, KeyAndIdHash(entry.Context, entry.Id), static_cast<std::uint32_t>(Count));
+  if (newKey) {
+    Insert(ByKey, TextHash(entry.Context), static_cast<std::uint32_t>(Count));
+  }
+  return true;
 }
 
 std::string PoHeader(const PoHeaderFields& fields) {
@@ -345,133 +478,172 @@ void AppendPoEntry(std::string& out, const PoEntry& entry) {
   AppendString(out, "msgstr", entry.Str);
 }
 
-bool ReadPo(std::string_view text, PoCatalog& catalog, Reporter& reporter) {
-  Reader reader{catalog, reporter};
-  if (text.starts_with("\xEF\xBB\xBF")) {
-    text.remove_prefix(3);
+struct PoReader::State {
+  Reader Read;
+  Pending Entry;
+  std::uint64_t Number = 0;
+  std::string Carry; // a line that a piece cut short
+  bool Started = false;
+
+  void Line(std::string_view line);
+};
+
+PoReader::PoReader(PoCatalog& catalog, Reporter& reporter)
+    : Read(new State{Reader{catalog, reporter}, {}, 0, {}, false}) {}
+
+PoReader::~PoReader() = default;
+
+bool PoReader::Feed(std::string_view bytes) {
+  State& s = *Read;
+  std::string head;
+  if (!s.Started) {
+    // Held until there is enough to tell whether the file starts with a byte-order mark.
+    s.Carry += bytes;
+    if (s.Carry.size() < 3) {
+      return true;
+    }
+    s.Started = true;
+    head.swap(s.Carry);
+    if (head.starts_with("\xEF\xBB\xBF")) {
+      head.erase(0, 3);
+    }
+    bytes = head;
   }
-  if (const auto bad = utf8::find_invalid(text.begin(), text.end()); bad != text.end()) {
-    reader.Fail(1 + static_cast<std::uint64_t>(std::count(text.begin(), bad, '\n')),
-                PoKind::InvalidUtf8);
-    return false;
-  }
-  Pending pending;
-  std::uint64_t number = 0;
-  std::size_t start = 0;
-  while (start < text.size() && !reader.Failed) {
-    std::size_t end = text.find('\n', start);
+  while (!bytes.empty() && !s.Read.Failed) {
+    const std::size_t end = bytes.find('\n');
     if (end == std::string_view::npos) {
-      end = text.size();
-    }
-    std::string_view line = text.substr(start, end - start);
-    start = end + 1;
-    ++number;
-    if (line.ends_with('\r')) {
-      line.remove_suffix(1);
-    }
-    while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) {
-      line.remove_prefix(1);
-    }
-    if (line.find('\0') != std::string_view::npos) {
-      reader.Fail(number, PoKind::NulInString);
+      s.Carry += bytes;
       break;
     }
-    if (line.empty()) {
-      continue;
+    if (s.Carry.empty()) {
+      s.Line(bytes.substr(0, end));
+    } else {
+      s.Carry += bytes.substr(0, end);
+      s.Line(s.Carry);
+      s.Carry.clear();
     }
-    if (line.front() == '#') {
-      if (pending.HasStr) {
-        Finish(reader, pending);
-      }
-      if (line.starts_with("#:") && pending.ReferenceKey.empty()) {
-        pending.ReferenceKey = ReferenceKey(line.substr(2));
-      }
-      if (line.starts_with("#,")) {
-        std::string_view flags = line.substr(2);
-        while (!flags.empty()) {
-          const std::size_t comma = std::min(flags.find(','), flags.size());
-          std::string_view flag = flags.substr(0, comma);
-          while (!flag.empty() && flag.front() == ' ') {
-            flag.remove_prefix(1);
-          }
-          while (!flag.empty() && (flag.back() == ' ' || flag.back() == '\t')) {
-            flag.remove_suffix(1);
-          }
-          pending.Entry.Fuzzy = pending.Entry.Fuzzy || flag == "fuzzy";
-          flags.remove_prefix(std::min(comma + 1, flags.size()));
-        }
-      }
-      continue; // other comments, previous strings (#|) and obsolete entries (#~) say nothing
-    }
-    std::string error;
-    if (line.front() == '"') {
-      const auto value = QuotedString(line, error);
-      std::string* into = pending.Last == Part::Context ? &pending.Entry.Context
-                          : pending.Last == Part::Id    ? &pending.Entry.Id
-                          : pending.Last == Part::Str   ? &pending.Entry.Str
-                                                        : nullptr;
-      if (!value) {
-        reader.Fail(number, PoKind::Syntax, {error});
-      } else if (pending.Last == Part::None) {
-        reader.Fail(number, PoKind::Syntax, {"a string that belongs to no keyword"});
-      } else if (into != nullptr) {
-        *into += *value;
-      }
-      continue;
-    }
-    const std::size_t space = std::min(line.find_first_of(" \t\""), line.size());
-    const std::string_view keyword = line.substr(0, space);
-    if ((keyword == "msgctxt" || keyword == "msgid") && pending.HasStr) {
+    bytes.remove_prefix(end + 1);
+  }
+  return !s.Read.Failed;
+}
+
+bool PoReader::End() {
+  State& s = *Read;
+  if (!s.Carry.empty() && !s.Read.Failed) {
+    s.Line(s.Carry);
+    s.Carry.clear();
+  }
+  if (!s.Read.Failed) {
+    Finish(s.Read, s.Entry);
+  }
+  return !s.Read.Failed;
+}
+
+void PoReader::State::Line(std::string_view line) {
+  Reader& reader = Read;
+  Pending& pending = Entry;
+  const std::uint64_t number = ++Number;
+  if (const auto bad = utf8::find_invalid(line.begin(), line.end()); bad != line.end()) {
+    reader.Fail(number, PoKind::InvalidUtf8);
+    return;
+  }
+  if (line.ends_with('\r')) {
+    line.remove_suffix(1);
+  }
+  while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) {
+    line.remove_prefix(1);
+  }
+  if (line.find('\0') != std::string_view::npos) {
+    reader.Fail(number, PoKind::NulInString);
+    return;
+  }
+  if (line.empty()) {
+    return;
+  }
+  if (line.front() == '#') {
+    if (pending.HasStr) {
       Finish(reader, pending);
     }
-    if (pending.Line == 0) {
-      pending.Line = number;
+    if (line.starts_with("#:") && pending.ReferenceKey.empty()) {
+      pending.ReferenceKey = ReferenceKey(line.substr(2));
     }
-    const auto value = QuotedString(line.substr(space), error);
-    if (!value) {
-      reader.Fail(number, PoKind::Syntax, {error});
-      break;
-    }
-    if (keyword == "msgctxt" && !pending.HasContext && !pending.HasId) {
-      pending.HasContext = true;
-      pending.Entry.Context = *value;
-      pending.Last = Part::Context;
-    } else if (keyword == "msgid" && !pending.HasId) {
-      pending.HasId = true;
-      pending.Entry.Id = *value;
-      pending.Last = Part::Id;
-    } else if (keyword == "msgid_plural" && pending.HasId && !pending.HasStr) {
-      pending.Plural = true;
-      pending.Last = Part::IdPlural;
-    } else if (keyword == "msgstr" && pending.HasId && !pending.HasStr) {
-      pending.HasStr = true;
-      pending.Entry.Str = *value;
-      pending.Last = Part::Str;
-    } else if (keyword.starts_with("msgstr[") && pending.HasId) {
-      pending.HasStr = true;
-      pending.Plural = true;
-      pending.Last = Part::StrPlural;
-    } else {
-      std::string message(1, '"');
-      message += keyword;
-      message += "\" is not expected here";
-      reader.Fail(number, PoKind::Syntax, {message});
-    }
-  }
-  if (!reader.Failed) {
-    Finish(reader, pending);
-  }
-  // A NUL that came in through an escape.
-  for (const PoEntry& entry : catalog.Entries) {
-    for (const std::string* value : {&entry.Context, &entry.Id, &entry.Str}) {
-      if (value->find('\0') != std::string::npos) {
-        reader.Fail(entry.Line, PoKind::NulInString);
-      } else if (!utf8::is_valid(value->begin(), value->end())) {
-        reader.Fail(entry.Line, PoKind::InvalidUtf8);
+    if (line.starts_with("#,")) {
+      std::string_view flags = line.substr(2);
+      while (!flags.empty()) {
+        const std::size_t comma = std::min(flags.find(','), flags.size());
+        std::string_view flag = flags.substr(0, comma);
+        while (!flag.empty() && flag.front() == ' ') {
+          flag.remove_prefix(1);
+        }
+        while (!flag.empty() && (flag.back() == ' ' || flag.back() == '\t')) {
+          flag.remove_suffix(1);
+        }
+        pending.Entry.Fuzzy = pending.Entry.Fuzzy || flag == "fuzzy";
+        flags.remove_prefix(std::min(comma + 1, flags.size()));
       }
     }
+    return; // other comments, previous strings (#|) and obsolete entries (#~) say nothing
   }
-  return !reader.Failed;
+  std::string error;
+  if (line.front() == '"') {
+    const auto value = QuotedString(line, error);
+    std::string* into = pending.Last == Part::Context ? &pending.Entry.Context
+                        : pending.Last == Part::Id    ? &pending.Entry.Id
+                        : pending.Last == Part::Str   ? &pending.Entry.Str
+                                                      : nullptr;
+    if (!value) {
+      reader.Fail(number, PoKind::Syntax, {error});
+    } else if (pending.Last == Part::None) {
+      reader.Fail(number, PoKind::Syntax, {"a string that belongs to no keyword"});
+    } else if (into != nullptr) {
+      *into += *value;
+    }
+    return;
+  }
+  const std::size_t space = std::min(line.find_first_of(" \t\""), line.size());
+  const std::string_view keyword = line.substr(0, space);
+  if ((keyword == "msgctxt" || keyword == "msgid") && pending.HasStr) {
+    Finish(reader, pending);
+  }
+  if (pending.Line == 0) {
+    pending.Line = number;
+  }
+  const auto value = QuotedString(line.substr(space), error);
+  if (!value) {
+    reader.Fail(number, PoKind::Syntax, {error});
+    return;
+  }
+  if (keyword == "msgctxt" && !pending.HasContext && !pending.HasId) {
+    pending.HasContext = true;
+    pending.Entry.Context = *value;
+    pending.Last = Part::Context;
+  } else if (keyword == "msgid" && !pending.HasId) {
+    pending.HasId = true;
+    pending.Entry.Id = *value;
+    pending.Last = Part::Id;
+  } else if (keyword == "msgid_plural" && pending.HasId && !pending.HasStr) {
+    pending.Plural = true;
+    pending.Last = Part::IdPlural;
+  } else if (keyword == "msgstr" && pending.HasId && !pending.HasStr) {
+    pending.HasStr = true;
+    pending.Entry.Str = *value;
+    pending.Last = Part::Str;
+  } else if (keyword.starts_with("msgstr[") && pending.HasId) {
+    pending.HasStr = true;
+    pending.Plural = true;
+    pending.Last = Part::StrPlural;
+  } else {
+    std::string message(1, '"');
+    message += keyword;
+    message += "\" is not expected here";
+    reader.Fail(number, PoKind::Syntax, {message});
+  }
+}
+
+bool ReadPo(std::string_view text, PoCatalog& catalog, Reporter& reporter) {
+  PoReader reader(catalog, reporter);
+  reader.Feed(text);
+  return reader.End();
 }
 
 std::string PoDate(std::int64_t seconds) {

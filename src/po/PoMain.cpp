@@ -112,19 +112,24 @@ void Conclude(SafeOutput& output, const std::string& path, const std::string& su
   CommitSafeOutput(output);
 }
 
-std::string ReadAll(RecordFile& file) {
-  std::string bytes;
+// Reads a PO file piece by piece into the catalog: no more of its text is held than a line.
+bool ReadPoFile(RecordFile& file, PoCatalog& catalog, Reporter& reporter) {
+  PoReader reader(catalog, reporter);
   for (std::span<const Unit> units = PeekRecords(file); !units.empty(); units = PeekRecords(file)) {
-    for (const Unit unit : units) {
-      bytes += static_cast<char>(unit & 0xFF);
-      bytes += static_cast<char>(unit >> 8);
-    }
+    const bool reading = reader.Feed(
+        {reinterpret_cast<const char*>(units.data()), units.size() * sizeof(Unit)});
     SkipRecords(file, units.size());
+    if (!reading) {
+      return false;
+    }
   }
   if (file.DroppedByte) {
-    bytes += static_cast<char>(file.DroppedByteValue);
+    const char last = static_cast<char>(file.DroppedByteValue);
+    if (!reader.Feed({&last, 1})) {
+      return false;
+    }
   }
-  return bytes;
+  return reader.End();
 }
 
 struct Arguments {
@@ -202,11 +207,10 @@ int Import(const Arguments& arguments) {
   SafeOutput output;
   BeginOutput(output, outputPath, {&original, &poFile});
   CurrentFile = arguments.Files[1];
-  const std::string text = ReadAll(poFile);
   PoCatalog catalog;
   Reporter reporter(arguments.Files[1],
                     ReporterOptions{.Strict = arguments.Strict, .ToError = true});
-  if (!ReadPo(text, catalog, reporter)) {
+  if (!ReadPoFile(poFile, catalog, reporter)) {
     reporter.Flush();
     ConsoleWriteError("vorlanth_po: " + Printable(arguments.Files[1]) + ": " +
                       Counted(reporter.Errors, "error", "errors") + "; nothing was written\n");
@@ -304,6 +308,11 @@ int main(int argc, char** argv) {
     (void)PlatformStdWrite(StdStream::Error, text.data(), text.size());
   } catch (const std::bad_alloc&) {
     const std::string text = "vorlanth_po: Out of memory; nothing was written\n";
+    (void)PlatformStdWrite(StdStream::Error, text.data(), text.size());
+  } catch (const std::exception& failure) {
+    const std::string text = "vorlanth_po: " +
+                             (CurrentFile.empty() ? "" : Printable(CurrentFile) + ": ") +
+                             failure.what() + "; nothing was written\n";
     (void)PlatformStdWrite(StdStream::Error, text.data(), text.size());
   }
   return status;

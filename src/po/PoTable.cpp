@@ -19,39 +19,72 @@ std::uint64_t Mix(std::uint64_t hash, std::uint64_t byte) {
 
 } // namespace
 
+std::uint32_t& TableKeys::RepeatCount(std::uint64_t hash) {
+  hash = hash == 0 ? 1 : hash;
+  if ((RepeatsUsed + 1) * 4 > RepeatHashes.size() * 3) {
+    // Grown at three quarters full, by rehashing what it holds.
+    std::vector<std::uint64_t> hashes(std::max<std::size_t>(1024, RepeatHashes.size() * 2));
+    std::vector<std::uint32_t> counts(hashes.size());
+    const std::size_t mask = hashes.size() - 1;
+    for (std::size_t i = 0; i < RepeatHashes.size(); ++i) {
+      if (RepeatHashes[i] != 0) {
+        std::size_t slot = RepeatHashes[i] & mask;
+        while (hashes[slot] != 0) {
+          slot = (slot + 1) & mask;
+        }
+        hashes[slot] = RepeatHashes[i];
+        counts[slot] = RepeatCounts[i];
+      }
+    }
+    RepeatHashes.swap(hashes);
+    RepeatCounts.swap(counts);
+  }
+  const std::size_t mask = RepeatHashes.size() - 1;
+  std::size_t slot = hash & mask;
+  while (RepeatHashes[slot] != 0 && RepeatHashes[slot] != hash) {
+    slot = (slot + 1) & mask;
+  }
+  if (RepeatHashes[slot] == 0) {
+    RepeatHashes[slot] = hash;
+    ++RepeatsUsed;
+  }
+  return RepeatCounts[slot];
+}
+
 std::string TableKeys::Next(Unit id, std::span<const Unit> text) {
   std::uint64_t hash = Mix(Mix(FnvBasis, id & 0xFF), id >> 8);
   for (const Unit unit : text) {
     hash = Mix(Mix(hash, unit & 0xFF), unit >> 8);
   }
   LastTextName = hash;
-  LastRepeat = ++SeenTexts[hash];
-  const std::uint32_t occurrence = ++SeenIds[id];
+  IdSeen& seen = SeenIds[id];
+  const std::uint32_t occurrence = ++seen.Entries;
+  if (occurrence == 1) {
+    seen.FirstText = hash;
+    LastRepeat = 1;
+  } else {
+    if (occurrence == 2) {
+      RepeatCount(seen.FirstText) = 1;
+    }
+    LastRepeat = ++RepeatCount(hash);
+  }
   const auto field = IdField(id);
   std::string key(field.begin(), field.end() - 1);
   LastOccurrence = occurrence == 1 ? key : key + "#" + std::to_string(occurrence);
   return LastRepeat == 1 ? key : key + "#" + std::to_string(LastRepeat);
 }
 
-std::uint64_t TextHash(std::string_view text) {
-  std::uint64_t hash = FnvBasis;
-  for (const char c : text) {
-    hash = Mix(hash, static_cast<unsigned char>(c));
-  }
-  return hash;
-}
-
-const PoEntry* FindTranslation(const PoCatalog& catalog, const std::string& key,
-                               const std::string& occurrence, const std::string& text,
-                               std::vector<bool>& used) {
+std::size_t FindTranslation(const PoCatalog& catalog, const std::string& key,
+                            const std::string& occurrence, const std::string& text,
+                            std::vector<bool>& used) {
   for (const std::string* name : {&key, &occurrence}) {
-    const auto found = catalog.ByKeyAndId.find(KeyAndId(*name, text));
-    if (found != catalog.ByKeyAndId.end() && !used[found->second]) {
-      used[found->second] = true;
-      return &catalog.Entries[found->second];
+    const std::size_t found = catalog.Find(*name, text);
+    if (found != catalog.Size() && !used[found]) {
+      used[found] = true;
+      return found;
     }
   }
-  return nullptr;
+  return catalog.Size();
 }
 
 bool Carriable(std::span<const Unit> text) {
@@ -80,7 +113,7 @@ std::string ToUtf8(std::span<const Unit> text) {
   return out;
 }
 
-std::vector<Unit> ToUnits(const std::string& text) {
+std::vector<Unit> ToUnits(std::string_view text) {
   std::vector<Unit> out;
   out.reserve(text.size());
   utf8::unchecked::utf8to16(text.begin(), text.end(), std::back_inserter(out));
@@ -95,7 +128,7 @@ bool IsNameCharacter(char c) {
 }
 
 // The length of a printf conversion at `at` (which holds '%'), or 0.
-std::size_t PrintfLength(const std::string& text, std::size_t at) {
+std::size_t PrintfLength(std::string_view text, std::size_t at) {
   std::size_t i = at + 1;
   if (i < text.size() && text[i] == '%') {
     return 2;
@@ -133,7 +166,7 @@ std::size_t PrintfLength(const std::string& text, std::size_t at) {
 
 } // namespace
 
-std::vector<std::string> Placeholders(const std::string& text) {
+std::vector<std::string> Placeholders(std::string_view text) {
   std::vector<std::string> found;
   for (std::size_t i = 0; i < text.size(); ++i) {
     std::size_t length = 0;
@@ -173,7 +206,7 @@ std::vector<std::string> Placeholders(const std::string& text) {
       length = end > name && end < text.size() && text[end] == ']' ? end + 1 - i : 0;
     }
     if (length != 0) {
-      found.push_back(text.substr(i, length));
+      found.emplace_back(text.substr(i, length));
       i += length - 1;
     }
   }
@@ -181,7 +214,7 @@ std::vector<std::string> Placeholders(const std::string& text) {
   return found;
 }
 
-bool IsCFormat(const std::string& text) {
+bool IsCFormat(std::string_view text) {
   bool conversion = false;
   for (std::size_t i = 0; i < text.size(); ++i) {
     if (text[i] != '%') {

@@ -9,9 +9,11 @@
 #include "po/PoKinds.h"
 
 #include <algorithm>
+#include <optional>
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -34,10 +36,20 @@ public:
   [[nodiscard]] std::uint64_t TextName() const { return LastTextName; }
 
 private:
-  std::unordered_map<Unit, std::uint32_t> SeenIds;
-  // By a 64-bit hash of the id and text rather than the text, so that memory grows by a few bytes
-  // an entry, never with the texts; two texts of one id would have to collide in all 64 bits.
-  std::unordered_map<std::uint64_t, std::uint32_t> SeenTexts;
+  // For each id: how many entries had it, and the first one's text. Texts are known by a 64-bit
+  // hash of the id and text, never kept: two texts of one id would have to collide in all 64
+  // bits. Only the texts of ids that come more than once are counted one by one, so that a table
+  // of unique ids costs a fixed 1 MiB, whatever its size.
+  struct IdSeen {
+    std::uint64_t FirstText = 0;
+    std::uint32_t Entries = 0;
+  };
+  std::vector<IdSeen> SeenIds = std::vector<IdSeen>(std::size_t{1} << 16);
+  // The counts of the texts of repeated ids, open-addressed by hash (0 marks a free slot).
+  std::uint32_t& RepeatCount(std::uint64_t hash);
+  std::vector<std::uint64_t> RepeatHashes;
+  std::vector<std::uint32_t> RepeatCounts;
+  std::size_t RepeatsUsed = 0;
   std::string LastOccurrence;
   std::uint32_t LastRepeat = 0;
   std::uint64_t LastTextName = 0;
@@ -49,18 +61,18 @@ bool Carriable(std::span<const Unit> text);
 
 // A carriable text as UTF-8, and valid UTF-8 as units.
 std::string ToUtf8(std::span<const Unit> text);
-std::vector<Unit> ToUnits(const std::string& text);
+std::vector<Unit> ToUnits(std::string_view text);
 
 // The placeholders of a text, sorted: printf conversions (%s, %5.2f, %1$s, %%), braces ({0},
 // {name}), tags (<b>, </color>) and BBCode tags ([b], [color=red], [/color]).
-std::vector<std::string> Placeholders(const std::string& text);
+std::vector<std::string> Placeholders(std::string_view text);
 
 // Whether a text is a C format string with at least one conversion, as xgettext marks one
 // "c-format": every percent sign starts a conversion ("100% sure" is prose, not a format).
-bool IsCFormat(const std::string& text);
+bool IsCFormat(std::string_view text);
 
 // Whether two texts differ in a line break at the start or at the end (non-empty texts).
-inline bool EdgeLineBreaksDiffer(const std::string& a, const std::string& b) {
+inline bool EdgeLineBreaksDiffer(std::string_view a, std::string_view b) {
   return (a.front() == '\n') != (b.front() == '\n') || (a.back() == '\n') != (b.back() == '\n');
 }
 
@@ -130,9 +142,6 @@ struct ExportCounts {
   std::uint64_t Same = 0;       // translated as the original text: written fuzzy
   std::uint64_t LeftOut = 0;
 };
-
-// A 64-bit FNV-1a name of a UTF-8 text.
-std::uint64_t TextHash(std::string_view text);
 
 // Writes a PO entry for each carriable entry of the original table to `out` (anything with a
 // Write(std::string_view)), with its translation from `translated` when there is one. Warns
@@ -237,11 +246,11 @@ struct ImportCounts {
   std::uint64_t LeftOut = 0;
 };
 
-// The PO entry that holds the translation of one table entry, or nullptr: the entry of its key
-// and text, else that of its 1.1.0 key and text; `used` marks the entries taken.
-const PoEntry* FindTranslation(const PoCatalog& catalog, const std::string& key,
-                               const std::string& occurrence, const std::string& text,
-                               std::vector<bool>& used);
+// The catalog entry that holds the translation of one table entry, or catalog.Size(): the entry
+// of its key and text, else that of its 1.1.0 key and text; `used` marks the entries taken.
+std::size_t FindTranslation(const PoCatalog& catalog, const std::string& key,
+                            const std::string& occurrence, const std::string& text,
+                            std::vector<bool>& used);
 
 // Copies the original table to `sink` with each entry's text taken from the catalog where it has
 // a translation for it (and only then): the same entries, ids and order, duplicates, end marker
@@ -252,34 +261,36 @@ ImportCounts ImportUnits(Source& original, const PoCatalog& catalog, bool useFuz
   ImportCounts counts;
   TableKeys keys;
   TableEntry entry;
-  std::vector<bool> used(catalog.Entries.size());
+  std::vector<bool> used(catalog.Size());
   // The texts of each key that found no translation, in table order: at the end, the PO's
   // entries of that key that no text took are paired with them, in order, as stale.
   std::unordered_map<std::string, std::vector<std::string>> unmatched;
-  // For each repeated id and text: the first repeat's translation, by its hash, and its key.
-  std::unordered_map<std::uint64_t, std::uint64_t> firstTranslations;
   TableStep step = TableStep::End;
   while ((step = ReadTableEntry(original, entry)) == TableStep::Entry) {
     ++counts.Entries;
     const std::string key = keys.Next(entry.Id, entry.Text);
-    const PoEntry* use = nullptr;
+    std::optional<PoView> use;
     if (!Carriable(entry.Text)) {
       ++counts.LeftOut;
     } else {
       std::string text = ToUtf8(entry.Text);
-      const PoEntry* found = FindTranslation(catalog, key, keys.Occurrence(), text, used);
-      if (found == nullptr && catalog.ByKey.contains(key)) {
+      const std::size_t index = FindTranslation(catalog, key, keys.Occurrence(), text, used);
+      const bool found = index != catalog.Size();
+      if (!found && catalog.HasKey(key)) {
         unmatched[key].push_back(std::move(text));
       }
-      if (found == nullptr || found->Str.empty()) {
+      const PoView po = found ? catalog.Entry(index) : PoView{};
+      if (!found || po.Str.empty()) {
         ++counts.Untranslated;
       } else {
-        ++(found->Fuzzy ? counts.Fuzzy : counts.Translated);
-        use = !found->Fuzzy || useFuzzy ? found : nullptr;
+        ++(po.Fuzzy ? counts.Fuzzy : counts.Translated);
+        if (!po.Fuzzy || useFuzzy) {
+          use = po;
+        }
       }
     }
     sink.PutUnit(entry.Id);
-    if (use != nullptr) {
+    if (use) {
       const std::vector<std::string> want = Placeholders(use->Id);
       const std::vector<std::string> have = Placeholders(use->Str);
       if (want != have) {
@@ -296,11 +307,13 @@ ImportCounts ImportUnits(Source& original, const PoCatalog& catalog, bool useFuz
       if (EdgeLineBreaksDiffer(use->Id, use->Str)) {
         report.Report(PoKind::LineBreaksDiffer, use->Line, 0, {Quoted(key)});
       }
-      const auto [first, added] =
-          firstTranslations.try_emplace(keys.TextName(), TextHash(use->Str));
-      if (!added && first->second != TextHash(use->Str)) {
-        report.Report(PoKind::RepeatsDiffer, use->Line, 0,
-                      {Quoted(key), Quoted(key.substr(0, 4))});
+      if (keys.Repeat() >= 2) {
+        // The first entry of this id and text is keyed by the id alone.
+        const std::size_t first = catalog.Find(key.substr(0, 4), use->Id);
+        if (first != catalog.Size() && catalog.Entry(first).Str != use->Str) {
+          report.Report(PoKind::RepeatsDiffer, use->Line, 0,
+                        {Quoted(key), Quoted(key.substr(0, 4))});
+        }
       }
       const std::vector<Unit> units = ToUnits(use->Str);
       sink.Put(units.data(), units.size());
@@ -321,13 +334,14 @@ ImportCounts ImportUnits(Source& original, const PoCatalog& catalog, bool useFuz
   // What no text took, in file order: a translation of an older text of a key the table still
   // has (stale, and not used), or of a key it has no more.
   std::unordered_map<std::string, std::size_t> taken;
-  for (std::size_t i = 0; i < catalog.Entries.size(); ++i) {
+  for (std::size_t i = 0; i < catalog.Size(); ++i) {
     if (used[i]) {
       continue;
     }
-    const PoEntry& po = catalog.Entries[i];
-    const auto texts = unmatched.find(po.Context);
-    std::size_t& next = taken[po.Context];
+    const PoView po = catalog.Entry(i);
+    const std::string key(po.Context);
+    const auto texts = unmatched.find(key);
+    std::size_t& next = taken[key];
     if (texts == unmatched.end() || next == texts->second.size()) {
       ++counts.NotInOriginal;
       report.Report(PoKind::KeyNotInOriginal, po.Line, 0, {Quoted(po.Context)});
