@@ -297,7 +297,10 @@ ImportCounts ImportUnits(Source& original, const PoCatalog& catalog, bool useFuz
         const auto list = [](const std::vector<std::string>& items) {
           std::string text;
           for (const std::string& item : items) {
-            text += (text.empty() ? "" : " ") + Quoted(item);
+            if (!text.empty()) {
+              text += ' ';
+            }
+            text += Quoted(item);
           }
           return text.empty() ? std::string("none") : text;
         };
