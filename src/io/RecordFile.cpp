@@ -244,6 +244,25 @@ void FlushRecords(RecordFile& file) {
   WritePending(file);
 }
 
+std::size_t ReadRecordsAt(RecordFile& file, Unit* units, std::size_t count, std::uint64_t offset) {
+  RequireInput(file);
+  auto* bytes = reinterpret_cast<unsigned char*>(units);
+  std::size_t done = 0;
+  const std::size_t wanted = count * sizeof(Unit);
+  while (done < wanted) {
+    const std::int64_t got =
+        PlatformReadAt(file.Handle, bytes + done, wanted - done, offset * sizeof(Unit) + done);
+    if (got < 0) {
+      RaiseLastOsError();
+    }
+    if (got == 0) {
+      break;
+    }
+    done += static_cast<std::size_t>(got);
+  }
+  return done / sizeof(Unit);
+}
+
 void CloseRecordFile(RecordFile& file) {
   RequireOpen(file);
   if (IsOutput(file)) {

@@ -98,6 +98,10 @@ inline void WriteRecords(RecordFile& file, const Unit* units, std::size_t count)
   WriteRecordsSlow(file, units, count);
 }
 
+// Reads up to `count` units starting at unit `offset` of an input, apart from its sequential
+// reading; returns how many, fewer only at the end of the file.
+std::size_t ReadRecordsAt(RecordFile& file, Unit* units, std::size_t count, std::uint64_t offset);
+
 // Writes out everything buffered, then bytes that need not make whole units (a text in UTF-8, or
 // a lone last byte).
 void WriteBytes(RecordFile& file, std::string_view bytes);

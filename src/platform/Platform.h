@@ -48,6 +48,11 @@ bool PlatformTruncate(FileHandle handle);
 // Whether two open handles name the same file (device and file number).
 bool PlatformSameFile(FileHandle first, FileHandle second, bool& same);
 
+// Reads up to count bytes from a given place in a file, without moving its position for
+// PlatformRead; returns the number read (0 only at the end of the file) or -1.
+std::int64_t PlatformReadAt(FileHandle handle, void* buffer, std::size_t count,
+                            std::uint64_t offset);
+
 // Reads up to count bytes; returns the number read (0 only at the end of the file) or -1.
 std::int64_t PlatformRead(FileHandle handle, void* buffer, std::size_t count);
 

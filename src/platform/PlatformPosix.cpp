@@ -158,6 +158,17 @@ std::int64_t PlatformRead(FileHandle handle, void* buffer, std::size_t count) {
   return got;
 }
 
+std::int64_t PlatformReadAt(FileHandle handle, void* buffer, std::size_t count,
+                            std::uint64_t offset) {
+  const ssize_t got = Retried([&] {
+    return pread(static_cast<int>(handle), buffer, count, static_cast<off_t>(offset));
+  });
+  if (got < 0) {
+    Fail();
+  }
+  return got;
+}
+
 namespace {
 
 std::int64_t WriteAll(int fd, const void* buffer, std::size_t count) {

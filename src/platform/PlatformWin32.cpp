@@ -258,6 +258,23 @@ std::int64_t PlatformRead(FileHandle handle, void* buffer, std::size_t count) {
   return got;
 }
 
+std::int64_t PlatformReadAt(FileHandle handle, void* buffer, std::size_t count,
+                            std::uint64_t offset) {
+  const std::size_t part = count < MaxTransfer ? count : MaxTransfer;
+  OVERLAPPED at{};
+  at.Offset = static_cast<DWORD>(offset);
+  at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+  DWORD got = 0;
+  if (ReadFile(AsHandle(handle), buffer, static_cast<DWORD>(part), &got, &at) == 0) {
+    if (GetLastError() == ERROR_HANDLE_EOF) {
+      return 0;
+    }
+    Fail();
+    return -1;
+  }
+  return got;
+}
+
 std::int64_t PlatformWrite(FileHandle handle, const void* buffer, std::size_t count) {
   return WriteAll(AsHandle(handle), buffer, count);
 }

@@ -81,6 +81,27 @@ std::int64_t ModificationTime(const RecordFile& file) {
   return seconds;
 }
 
+// The texts of a translated table, read where they lie through a window of the file: a table in
+// the original's order is read once, front to back, and no more of it is held than the window.
+struct TranslatedTexts {
+  RecordFile& File;
+  std::vector<Unit> Window;
+  std::uint64_t WindowStart = 0;
+
+  std::vector<Unit> Read(std::uint64_t offset, std::uint32_t count) {
+    if (offset < WindowStart || offset + count > WindowStart + Window.size()) {
+      Window.resize(std::max<std::size_t>(count, std::size_t{1} << 15));
+      Window.resize(ReadRecordsAt(File, Window.data(), Window.size(), offset));
+      WindowStart = offset;
+      if (Window.size() < count) {
+        RaiseInOutError(ReadBeyondEnd); // the file was cut short while it was read
+      }
+    }
+    const auto start = Window.begin() + static_cast<std::ptrdiff_t>(offset - WindowStart);
+    return {start, start + count};
+  }
+};
+
 // The PO text, written out in pieces as it is made: an export holds no more of it than that.
 struct PoWriter {
   SafeOutput& Output;
@@ -157,7 +178,8 @@ int Export(const Arguments& arguments) {
   header.CreationDate = PoDate(ModificationTime(original));
   header.Language = arguments.Language;
   header.Generator = "vorlanth_po " VORLANTH_VERSION;
-  std::optional<TranslatedTable> translated;
+  TranslatedTexts texts{translatedFile, {}, 0};
+  std::optional<TranslatedTable<TranslatedTexts>> translated;
   Reporter originalWarnings(arguments.Files[0], ReporterOptions{.ToError = true});
   Reporter translatedWarnings(arguments.Files.size() == 3 ? arguments.Files[1] : arguments.Files[0],
                               ReporterOptions{.ToError = true});
@@ -165,7 +187,8 @@ int Export(const Arguments& arguments) {
     CurrentFile = arguments.Files[1];
     header.RevisionDate = PoDate(ModificationTime(translatedFile));
     FileUnitSource source{translatedFile};
-    translated = ReadTranslated(source);
+    translated.emplace(texts);
+    translated->Index(source);
   }
   PoWriter writer{output, {}};
   writer.Write(PoHeader(header));

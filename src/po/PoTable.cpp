@@ -19,12 +19,13 @@ std::uint64_t Mix(std::uint64_t hash, std::uint64_t byte) {
 
 } // namespace
 
-std::uint32_t& TableKeys::RepeatCount(std::uint64_t hash) {
+std::size_t TableKeys::RepeatSlot(std::uint64_t hash) {
   hash = hash == 0 ? 1 : hash;
   if ((RepeatsUsed + 1) * 4 > RepeatHashes.size() * 3) {
     // Grown at three quarters full, by rehashing what it holds.
     std::vector<std::uint64_t> hashes(std::max<std::size_t>(1024, RepeatHashes.size() * 2));
     std::vector<std::uint32_t> counts(hashes.size());
+    std::vector<std::uint64_t> notes(hashes.size());
     const std::size_t mask = hashes.size() - 1;
     for (std::size_t i = 0; i < RepeatHashes.size(); ++i) {
       if (RepeatHashes[i] != 0) {
@@ -34,10 +35,12 @@ std::uint32_t& TableKeys::RepeatCount(std::uint64_t hash) {
         }
         hashes[slot] = RepeatHashes[i];
         counts[slot] = RepeatCounts[i];
+        notes[slot] = RepeatNotes[i];
       }
     }
     RepeatHashes.swap(hashes);
     RepeatCounts.swap(counts);
+    RepeatNotes.swap(notes);
   }
   const std::size_t mask = RepeatHashes.size() - 1;
   std::size_t slot = hash & mask;
@@ -48,7 +51,7 @@ std::uint32_t& TableKeys::RepeatCount(std::uint64_t hash) {
     RepeatHashes[slot] = hash;
     ++RepeatsUsed;
   }
-  return RepeatCounts[slot];
+  return slot;
 }
 
 std::string TableKeys::Next(Unit id, std::span<const Unit> text) {
@@ -56,17 +59,20 @@ std::string TableKeys::Next(Unit id, std::span<const Unit> text) {
   for (const Unit unit : text) {
     hash = Mix(Mix(hash, unit & 0xFF), unit >> 8);
   }
-  LastTextName = hash;
   IdSeen& seen = SeenIds[id];
   const std::uint32_t occurrence = ++seen.Entries;
   if (occurrence == 1) {
     seen.FirstText = hash;
     LastRepeat = 1;
+    LastNote = &seen.FirstNote;
   } else {
     if (occurrence == 2) {
-      RepeatCount(seen.FirstText) = 1;
+      RepeatCounts[RepeatSlot(seen.FirstText)] = 1;
     }
-    LastRepeat = ++RepeatCount(hash);
+    const std::size_t slot = RepeatSlot(hash);
+    LastRepeat = ++RepeatCounts[slot];
+    // The id's first text keeps its note where it was first made.
+    LastNote = hash == seen.FirstText ? &seen.FirstNote : &RepeatNotes[slot];
   }
   const auto field = IdField(id);
   std::string key(field.begin(), field.end() - 1);

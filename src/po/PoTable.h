@@ -3,6 +3,7 @@
 #pragma once
 
 #include "console/Printable.h"
+#include "convert/DecodeUnits.h"
 #include "convert/FindUnit.h"
 #include "convert/Formats.h"
 #include "po/PoFormat.h"
@@ -11,6 +12,10 @@
 #include <algorithm>
 #include <optional>
 #include <cstdint>
+#include <deque>
+#include <limits>
+#include <stdexcept>
+#include <type_traits>
 #include <span>
 #include <string>
 #include <string_view>
@@ -32,8 +37,9 @@ public:
   [[nodiscard]] const std::string& Occurrence() const { return LastOccurrence; }
   // Which repeat of its id and text the entry named last is: 1 for the first.
   [[nodiscard]] std::uint32_t Repeat() const { return LastRepeat; }
-  // A 64-bit name of the last entry's id and text, for telling its repeats.
-  [[nodiscard]] std::uint64_t TextName() const { return LastTextName; }
+  // A 64-bit value kept with the last entry's id and text, shared by all its repeats (0 until
+  // set): what the first of them said, for the repeats to be compared with.
+  std::uint64_t& TextNote() { return *LastNote; }
 
 private:
   // For each id: how many entries had it, and the first one's text. Texts are known by a 64-bit
@@ -42,17 +48,20 @@ private:
   // of unique ids costs a fixed 1 MiB, whatever its size.
   struct IdSeen {
     std::uint64_t FirstText = 0;
+    std::uint64_t FirstNote = 0;
     std::uint32_t Entries = 0;
   };
   std::vector<IdSeen> SeenIds = std::vector<IdSeen>(std::size_t{1} << 16);
-  // The counts of the texts of repeated ids, open-addressed by hash (0 marks a free slot).
-  std::uint32_t& RepeatCount(std::uint64_t hash);
+  // The counts and notes of the texts of repeated ids, open-addressed by hash (0 marks a free
+  // slot); the slot of a hash.
+  std::size_t RepeatSlot(std::uint64_t hash);
   std::vector<std::uint64_t> RepeatHashes;
   std::vector<std::uint32_t> RepeatCounts;
+  std::vector<std::uint64_t> RepeatNotes;
   std::size_t RepeatsUsed = 0;
   std::string LastOccurrence;
   std::uint32_t LastRepeat = 0;
-  std::uint64_t LastTextName = 0;
+  std::uint64_t* LastNote = nullptr;
 };
 
 // Whether a PO file can carry a text: not empty (gettext reads an empty msgid as the header), no
@@ -110,30 +119,79 @@ template <class Source> TableStep ReadTableEntry(Source& source, TableEntry& ent
   return TableStep::Entry;
 }
 
-// The texts of a translated table by occurrence key (its N-th entry of an id pairs with the
-// original's N-th), as UTF-8; a text PO cannot carry is kept as not carriable, with the entry's
-// number for the warning.
-struct TranslatedText {
-  std::string Text;
-  bool CanCarry = false;
-  std::uint64_t Entry = 0;
-  bool Matched = false;
-};
-using TranslatedTable = std::unordered_map<std::string, TranslatedText>;
+// Where the entries of a translated table are, by id and occurrence (its N-th entry of an id
+// pairs with the original's N-th): an export reads each text when it needs it, through `Texts`
+// (anything with a Read(unitOffset, count) that gives those units of the table), and never holds
+// the texts of the whole table.
+template <class Texts> class TranslatedTable {
+public:
+  explicit TranslatedTable(Texts& texts) : Source(texts) {}
 
-template <class Source> TranslatedTable ReadTranslated(Source& source) {
-  TranslatedTable table;
-  TableKeys keys;
-  TableEntry entry;
-  std::uint64_t number = 0;
-  while (ReadTableEntry(source, entry) == TableStep::Entry) {
-    const bool canCarry = Carriable(entry.Text);
-    (void)keys.Next(entry.Id, entry.Text);
-    table[keys.Occurrence()] = {canCarry ? ToUtf8(entry.Text) : std::string(),
-                                canCarry || entry.Text.empty(), ++number, false};
+  struct Place {
+    std::uint64_t Key;    // the id, and the occurrence above it
+    std::uint64_t Offset; // the text's first unit
+    std::uint64_t Entry;  // the entry's number, counting from 1
+    std::uint32_t Length; // the text's length in units
+    bool Matched;
+  };
+
+  // Reads where each entry is.
+  template <class Source> void Index(Source& source) {
+    TableEntry entry;
+    std::uint64_t position = 0;
+    std::vector<std::uint32_t> occurrences(std::size_t{1} << 16);
+    while (ReadTableEntry(source, entry) == TableStep::Entry) {
+      if (entry.Text.size() > std::numeric_limits<std::uint32_t>::max()) {
+        throw std::length_error("a translated text longer than 4 Gi units");
+      }
+      const std::uint64_t key = std::uint64_t{++occurrences[entry.Id]} << 16 | entry.Id;
+      Places.push_back({key, position + 1, Places.size() + 1,
+                        static_cast<std::uint32_t>(entry.Text.size()), false});
+      position += 1 + entry.Text.size() + (entry.Terminated ? 1 : 0);
+    }
+    std::sort(Places.begin(), Places.end(),
+              [](const Place& a, const Place& b) { return a.Key < b.Key; });
   }
-  return table;
-}
+
+  // The entry with this id and occurrence, marked as matched, or nullptr; its text in `text`.
+  const Place* Find(Unit id, std::uint32_t occurrence, std::vector<Unit>& text) {
+    const std::uint64_t key = std::uint64_t{occurrence} << 16 | id;
+    const auto found = std::lower_bound(
+        Places.begin(), Places.end(), key,
+        [](const Place& place, std::uint64_t wanted) { return place.Key < wanted; });
+    if (found == Places.end() || found->Key != key) {
+      return nullptr;
+    }
+    found->Matched = true;
+    text = Source.Read(found->Offset, found->Length);
+    return &*found;
+  }
+
+  // The entries no original entry matched, in table order.
+  [[nodiscard]] std::vector<const Place*> Unmatched() const {
+    std::vector<const Place*> places;
+    for (const Place& place : Places) {
+      if (!place.Matched) {
+        places.push_back(&place);
+      }
+    }
+    std::sort(places.begin(), places.end(),
+              [](const Place* a, const Place* b) { return a->Entry < b->Entry; });
+    return places;
+  }
+
+  // The key an entry had: "0001", or "0001#N" for the N-th entry of its id.
+  static std::string KeyOf(const Place& place) {
+    const auto field = IdField(static_cast<Unit>(place.Key & 0xFFFF));
+    const std::uint64_t occurrence = place.Key >> 16;
+    std::string key(field.begin(), field.end() - 1);
+    return occurrence == 1 ? key : key + "#" + std::to_string(occurrence);
+  }
+
+private:
+  Texts& Source;
+  std::deque<Place> Places; // grown without copying what it holds
+};
 
 struct ExportCounts {
   std::uint64_t Entries = 0;
@@ -147,26 +205,22 @@ struct ExportCounts {
 // Write(std::string_view)), with its translation from `translated` when there is one. Warns
 // through `originalReport` (at entry numbers) of texts PO cannot carry, and through
 // `translatedReport` of keys the original lacks and translations PO cannot carry.
-template <class Source, class Out, class Report>
-ExportCounts ExportUnits(Source& original, TranslatedTable* translated, Out& out,
+template <class Source, class Translated, class Out, class Report>
+ExportCounts ExportUnits(Source& original, Translated* translated, Out& out,
                          Report& originalReport, Report& translatedReport) {
   ExportCounts counts;
   TableKeys keys;
   TableEntry entry;
-  // For each repeated id and text: the first repeat's translation, by its hash.
-  std::unordered_map<std::uint64_t, std::uint64_t> firstTranslations;
   std::string text;
+  std::vector<Unit> otherText;
+  std::vector<std::uint32_t> occurrences(translated != nullptr ? std::size_t{1} << 16 : 0);
   while (ReadTableEntry(original, entry) == TableStep::Entry) {
     ++counts.Entries;
     PoEntry po;
     po.Context = keys.Next(entry.Id, entry.Text);
-    TranslatedText* other = nullptr;
+    const typename std::remove_pointer_t<decltype(translated)>::Place* other = nullptr;
     if (translated != nullptr) {
-      const auto found = translated->find(keys.Occurrence());
-      if (found != translated->end()) {
-        other = &found->second;
-        other->Matched = true;
-      }
+      other = translated->Find(entry.Id, ++occurrences[entry.Id], otherText);
     }
     if (!Carriable(entry.Text)) {
       ++counts.LeftOut;
@@ -178,11 +232,11 @@ ExportCounts ExportUnits(Source& original, TranslatedTable* translated, Out& out
     const auto note = [&po](const std::string& why) {
       po.Comment += (po.Comment.empty() ? "" : "; ") + why;
     };
-    if (other != nullptr && !other->CanCarry) {
+    if (other != nullptr && !otherText.empty() && !Carriable(otherText)) {
       translatedReport.Report(PoKind::TranslationNotCarried, other->Entry, 0,
                               {Quoted(po.Context)});
-    } else if (other != nullptr && !other->Text.empty()) {
-      po.Str = other->Text;
+    } else if (other != nullptr && !otherText.empty()) {
+      po.Str = ToUtf8(otherText);
       // gettext's tools refuse a pair that differs in a line break at either end, or in its
       // format directives, unless it is fuzzy; a text left as the original looks translated.
       if (po.Str == po.Id) {
@@ -202,16 +256,14 @@ ExportCounts ExportUnits(Source& original, TranslatedTable* translated, Out& out
       } else if (!po.Fuzzy) {
         ++counts.Translated;
       }
-      if (keys.Repeat() >= 2) {
-        const auto [first, added] =
-            firstTranslations.try_emplace(keys.TextName(), TextHash(po.Str));
-        if (!added && first->second != TextHash(po.Str)) {
-          note("repeats the id and text of " + po.Context.substr(0, 4) +
-               " with another translation: an update that adds or removes one of them can swap "
-               "the two");
-        }
-      } else {
-        firstTranslations[keys.TextName()] = TextHash(po.Str);
+      // The first of a repeated id and text notes its translation; the others compare.
+      const std::uint64_t translation = TextHash(po.Str) | 1;
+      if (keys.Repeat() == 1) {
+        keys.TextNote() = translation;
+      } else if (keys.TextNote() != translation) {
+        note("repeats the id and text of " + po.Context.substr(0, 4) +
+             " with another translation: an update that adds or removes one of them can swap "
+             "the two");
       }
     }
     text.clear();
@@ -219,18 +271,9 @@ ExportCounts ExportUnits(Source& original, TranslatedTable* translated, Out& out
     out.Write(text);
   }
   if (translated != nullptr) {
-    std::vector<const std::pair<const std::string, TranslatedText>*> unmatched;
-    for (const auto& item : *translated) {
-      if (!item.second.Matched) {
-        unmatched.push_back(&item);
-      }
-    }
-    // In table order, whatever the hash table's order.
-    std::sort(unmatched.begin(), unmatched.end(),
-              [](const auto* a, const auto* b) { return a->second.Entry < b->second.Entry; });
-    for (const auto* item : unmatched) {
-      translatedReport.Report(PoKind::KeyNotInOriginalTable, item->second.Entry, 0,
-                              {Quoted(item->first)});
+    for (const auto* place : translated->Unmatched()) {
+      translatedReport.Report(PoKind::KeyNotInOriginalTable, place->Entry, 0,
+                              {Quoted(translated->KeyOf(*place))});
     }
   }
   return counts;

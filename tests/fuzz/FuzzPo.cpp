@@ -63,6 +63,14 @@ bool WrittenFuzzy(const std::vector<Unit>& a, const std::vector<Unit>& b) {
          Placeholders(original) != Placeholders(translation);
 }
 
+struct MemoryTexts {
+  const UnitVector& Table;
+  std::vector<Unit> Read(std::uint64_t offset, std::uint32_t count) const {
+    return {Table.begin() + static_cast<long>(offset),
+            Table.begin() + static_cast<long>(offset + count)};
+  }
+};
+
 struct StringWriter {
   std::string& Out;
   void Write(std::string_view text) { Out += text; }
@@ -89,7 +97,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::string pot = header;
   StringWriter potWriter{pot};
   MemorySource source{table, chunk};
-  ExportUnits(source, nullptr, potWriter, quiet, quiet);
+  ExportUnits(source, static_cast<TranslatedTable<MemoryTexts>*>(nullptr), potWriter, quiet, quiet);
   Promise(Import(table, pot, false) == table);
 
   // A translated table with the same keys: the texts in the opposite order.
@@ -102,7 +110,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   StringWriter poWriter{po};
   MemorySource original{table, chunk};
   MemorySource translatedSource{translated};
-  TranslatedTable byKey = ReadTranslated(translatedSource);
+  MemoryTexts texts{translated};
+  TranslatedTable<MemoryTexts> byKey(texts);
+  byKey.Index(translatedSource);
   ExportUnits(original, &byKey, poWriter, quiet, quiet);
   // One reading of the fuzzy pairs an input (its first byte's top bit says which): both are
   // covered across the corpus at half the cost.
