@@ -2,22 +2,25 @@
 # Times decoding and encoding against cp of the same file, checks every output byte for byte, and
 # prints one table: median wall time, MiB/s, the median of the per-pair ratios to cp, and peak RSS.
 #
-#   bench/run_benchmark.sh [-b BUILD_DIR] [-r RUNS] [-s "SIZES_MIB"] [--huge]
+#   bench/run_benchmark.sh [-b BUILD_DIR] [-r RUNS] [-s "SIZES_MIB"] [-p PO_TABLE_MIB] [--huge]
 #
 # Each run pairs one conversion with one cp of the same input, back to back, in alternating order,
 # on page-cache-hot files, each after a sync; only the ratio within a pair is trusted. --huge also decodes a 4.5 GiB
-# table and encodes its dump back (it needs about 14 GiB of free space).
+# table and encodes its dump back (it needs about 14 GiB of free space). -p sets the size of the
+# tables whose PO is imported at two sizes, to show time and memory against the PO's size.
 set -euo pipefail
 
 build=build/release
 runs=30
 sizes="256 1024"
 huge=0
+po_mib=48
 while [ $# -gt 0 ]; do
   case "$1" in
     -b) build=$2; shift 2 ;;
     -r) runs=$2; shift 2 ;;
     -s) sizes=$2; shift 2 ;;
+    -p) po_mib=$2; shift 2 ;;
     --huge) huge=1; shift ;;
     *) echo "unknown argument: $1" >&2; exit 2 ;;
   esac
@@ -177,6 +180,28 @@ if [ -x "$po_bridge" ] && command -v msgfmt >/dev/null; then
   echo "|--------------------------------|-----------|-----------------|----------|"
   printf '%s\n' "${pos[@]}"
   rm -f p.* p2.po q.lang
+
+  # Import at scale: a translated table's PO at two sizes, one twice the other. Time should double
+  # with the PO, and peak memory stay near the PO's own size.
+  echo
+  echo "vorlanth_po import of a paired PO at two sizes, beside msgfmt -o /dev/null of the same PO"
+  echo "| PO bytes   | import ms | import peak KiB | peak / PO | msgfmt ms | msgfmt peak KiB |"
+  echo "|------------|-----------|-----------------|-----------|-----------|-----------------|"
+  for size in "$po_mib" $((po_mib * 2)); do
+    "$maker" "$size" 7 big.lang
+    "$maker" "$size" 8 bigq.lang
+    "$po_bridge" export big.lang bigq.lang big.po 2>/dev/null
+    po_bytes=$(stat -c %s big.po)
+    sync
+    import_ms=$(($(timed "$po_bridge" import big.lang big.po big.out.lang 2>/dev/null) / 1000))
+    import_rss=$(peak_rss_kib "$po_bridge" import big.lang big.po big.out.lang)
+    msgfmt_ms=$(($(timed msgfmt -o /dev/null big.po) / 1000))
+    msgfmt_rss=$(peak_rss_kib msgfmt -o /dev/null big.po)
+    printf '| %10d | %9d | %15d | %9s | %9d | %15d |\n' "$po_bytes" "$import_ms" "$import_rss" \
+      "$(awk -v r="$import_rss" -v b="$po_bytes" 'BEGIN { printf "%.2f", r * 1024 / b }')" \
+      "$msgfmt_ms" "$msgfmt_rss"
+    rm -f big.*  bigq.lang
+  done
 fi
 
 if command -v valgrind >/dev/null; then

@@ -38,8 +38,8 @@ void ShowHelp() {
       "translation of that very text.\n"
       "\n"
       "Each entry is keyed by msgctxt: its id as four hex digits, and ID#N for the N-th entry\n"
-      "with that id. Empty texts and texts holding a lone surrogate or U+0004 cannot travel in\n"
-      "PO: they are left out, and come back unchanged on import.\n"
+      "with that id and the same text. Empty texts and texts holding a lone surrogate or U+0004\n"
+      "cannot travel in PO: they are left out, and come back unchanged on import.\n"
       "\n"
       "  --language CODE  the PO's Language field\n"
       "  --use-fuzzy      also use translations marked fuzzy\n"
@@ -47,8 +47,9 @@ void ShowHelp() {
       "  --help           print this help and exit\n"
       "  --version        print the version and exit\n"
       "\n"
-      "The output is written to a temporary file beside it and put in place only when all went\n"
-      "well. Exit status: 0 written, 1 refused or failed (nothing written), 2 wrong arguments.\n");
+      "Messages and the summary go to standard error. The output is written to a temporary file\n"
+      "beside it and put in place only when all went well. Exit status: 0 written, 1 refused or\n"
+      "failed (nothing written), 2 wrong arguments.\n");
 }
 
 // The file the run is working on, for the one report of a failure.
