@@ -1,10 +1,10 @@
 // The entry point: banner, argument checks, dispatch, and the one place where a failure becomes
 // the report and exit status 1.
-#include "convert/OutputPath.h"
 #include "console/CommandLine.h"
 #include "console/Console.h"
 #include "convert/DecodeLang.h"
 #include "convert/EncodeText.h"
+#include "convert/OutputPath.h"
 #include "io/FailureReport.h"
 #include "io/RecordFile.h"
 #include "platform/Platform.h"

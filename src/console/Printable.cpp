@@ -29,8 +29,9 @@ bool IsInvisible(std::uint32_t code) {
   return code < 0x20 || (code >= 0x7F && code <= 0xA0) || code == 0x00AD || code == 0x061C ||
          code == 0x180E || (code >= 0x200B && code <= 0x200F) ||
          (code >= 0x2028 && code <= 0x202E) || (code >= 0x2060 && code <= 0x2069) ||
-         code == 0xFEFF || (code >= 0xD800 && code <= 0xDFFF) || (code >= 0xFDD0 && code <= 0xFDEF) ||
-         (code & 0xFFFE) == 0xFFFE || (code >= 0xFFF9 && code <= 0xFFFB);
+         code == 0xFEFF || (code >= 0xD800 && code <= 0xDFFF) ||
+         (code >= 0xFDD0 && code <= 0xFDEF) || (code & 0xFFFE) == 0xFFFE ||
+         (code >= 0xFFF9 && code <= 0xFFFB);
 }
 
 void AppendCodePoint(std::string& text, std::uint32_t code) {
@@ -70,7 +71,10 @@ std::uint32_t DecodeUtf8(std::string_view text, std::size_t at, std::size_t& len
     length = 1;
     return lead;
   }
-  const std::size_t size = lead >= 0xF0 && lead < 0xF5 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 0;
+  const std::size_t size = lead >= 0xF0 && lead < 0xF5 ? 4
+                           : lead >= 0xE0              ? 3
+                           : lead >= 0xC2              ? 2
+                                                       : 0;
   if (size == 0 || lead >= 0xF5 || at + size > text.size()) {
     return 0;
   }

@@ -28,9 +28,9 @@ std::string FormatDiagnostic(std::string_view text, std::span<const std::string>
 std::string Counted(std::uint64_t count, std::string_view one, std::string_view many);
 
 struct ReporterOptions {
-  bool Quiet = false;  // print only errors
-  bool Strict = false; // a warning is an error: printed and counted as one
-  bool All = false;    // no cap on the diagnostics of one kind
+  bool Quiet = false;   // print only errors
+  bool Strict = false;  // a warning is an error: printed and counted as one
+  bool All = false;     // no cap on the diagnostics of one kind
   bool ToError = false; // printed on the standard error stream, as gettext's tools print theirs
 };
 

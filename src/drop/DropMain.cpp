@@ -41,10 +41,10 @@ struct Plan {
   std::string Name;
   std::string Output;
   bool Decode = false;
-  std::string Skip;            // why it is skipped; empty when it is converted
-  std::size_t Partner = 0;     // with Paired: the other file of the pair
-  bool Paired = false;         // refused: its output is another dropped file
-  bool PairShown = false;      // the pair's line is printed once, at its first file
+  std::string Skip;        // why it is skipped; empty when it is converted
+  std::size_t Partner = 0; // with Paired: the other file of the pair
+  bool Paired = false;     // refused: its output is another dropped file
+  bool PairShown = false;  // the pair's line is printed once, at its first file
 };
 
 // Runs one of the programs beside this one; false (having said why) when it could not start.
@@ -174,7 +174,8 @@ void Convert(std::vector<Plan>& plans, std::size_t index, Tally& tally) {
   if (plan.Paired) {
     if (!plans[plan.Partner].PairShown) {
       plan.PairShown = true;
-      ConsoleWriteLine("== " + Printable(plan.Name) + " and " + Printable(plans[plan.Partner].Name) +
+      ConsoleWriteLine("== " + Printable(plan.Name) + " and " +
+                       Printable(plans[plan.Partner].Name) +
                        ": refused, dropped together: each would replace the other; drop only the "
                        "one to convert");
       ++tally.Pairs;
@@ -221,11 +222,10 @@ int Run(const std::vector<std::string>& names) {
     Convert(plans, i, tally);
   }
   ConsoleWriteLine("");
-  ConsoleWriteLine(std::to_string(tally.Converted) + " converted, " +
-                   std::to_string(tally.Refused) + " refused by the check, " +
-                   Counted(tally.Pairs, "pair", "pairs") + " refused, " +
-                   std::to_string(tally.Failed) + " failed, " + std::to_string(tally.Skipped) +
-                   " skipped");
+  ConsoleWriteLine(
+      std::to_string(tally.Converted) + " converted, " + std::to_string(tally.Refused) +
+      " refused by the check, " + Counted(tally.Pairs, "pair", "pairs") + " refused, " +
+      std::to_string(tally.Failed) + " failed, " + std::to_string(tally.Skipped) + " skipped");
   return tally.Converted == names.size() ? 0 : 1;
 }
 

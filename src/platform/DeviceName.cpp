@@ -13,10 +13,11 @@ bool IsDeviceName(std::string_view path) {
     name.remove_suffix(1);
   }
   std::string upper(name);
-  std::transform(upper.begin(), upper.end(), upper.begin(),
-                 [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; });
-  constexpr std::array<std::string_view, 6> plain = {"CON", "PRN", "AUX", "NUL", "CONIN$",
-                                                      "CONOUT$"};
+  std::transform(upper.begin(), upper.end(), upper.begin(), [](char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+  });
+  constexpr std::array<std::string_view, 6> plain = {"CON", "PRN",    "AUX",
+                                                     "NUL", "CONIN$", "CONOUT$"};
   if (std::find(plain.begin(), plain.end(), upper) != plain.end()) {
     return true;
   }

@@ -160,9 +160,8 @@ std::int64_t PlatformRead(FileHandle handle, void* buffer, std::size_t count) {
 
 std::int64_t PlatformReadAt(FileHandle handle, void* buffer, std::size_t count,
                             std::uint64_t offset) {
-  const ssize_t got = Retried([&] {
-    return pread(static_cast<int>(handle), buffer, count, static_cast<off_t>(offset));
-  });
+  const ssize_t got = Retried(
+      [&] { return pread(static_cast<int>(handle), buffer, count, static_cast<off_t>(offset)); });
   if (got < 0) {
     Fail();
   }
@@ -363,12 +362,15 @@ std::string PlatformFollowLinks(const std::string& path) {
     if (length <= 0 || static_cast<std::size_t>(length) == sizeof target) {
       return current;
     }
-    const std::string next(target, static_cast<std::size_t>(length));
+    const std::string_view next(target, static_cast<std::size_t>(length));
     const std::size_t slash = current.find_last_of('/');
     // A relative target is relative to the folder that holds the link.
-    current = next.front() == '/' || slash == std::string::npos
-                  ? next
-                  : current.substr(0, slash + 1) + next;
+    if (next.front() == '/' || slash == std::string::npos) {
+      current = next;
+    } else {
+      current.resize(slash + 1);
+      current += next;
+    }
   }
   return path;
 }

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstring>
 #include <limits>
+#include <numeric>
 #include <optional>
 #include <stdexcept>
 
@@ -223,12 +224,10 @@ struct Pending {
   std::string ReferenceKey; // a key named by a #: reference, for an entry without msgctxt
 };
 
-int HexDigit(char c);
-
 // "0001", or "0001#2" and up: four hexadecimal digits, and a repeat's number.
 bool IsKey(std::string_view key) {
-  if (key.size() < 4 || !std::all_of(key.begin(), key.begin() + 4,
-                                     [](char c) { return HexDigit(c) >= 0; })) {
+  if (key.size() < 4 ||
+      !std::all_of(key.begin(), key.begin() + 4, [](char c) { return HexDigit(c) >= 0; })) {
     return false;
   }
   if (key.size() == 4) {
@@ -253,8 +252,8 @@ std::string ReferenceKey(std::string_view references) {
     }
     std::string key;
     for (std::size_t i = at; i < end; ++i) {
-      if (references[i] == '%' && i + 2 < end &&
-          HexDigit(references[i + 1]) >= 0 && HexDigit(references[i + 2]) >= 0) {
+      if (references[i] == '%' && i + 2 < end && HexDigit(references[i + 1]) >= 0 &&
+          HexDigit(references[i + 2]) >= 0) {
         key += static_cast<char>(HexDigit(references[i + 1]) * 16 + HexDigit(references[i + 2]));
         i += 2;
       } else {
@@ -305,9 +304,9 @@ void Finish(Reader& reader, Pending& pending) {
     }
     std::size_t existing = 0;
     if (!reader.Catalog.Add(pending.Entry, existing)) {
-      reader.Fail(pending.Line, PoKind::DuplicateKey,
-                  {Quoted(pending.Entry.Context),
-                   std::to_string(reader.Catalog.Entry(existing).Line)});
+      reader.Fail(
+          pending.Line, PoKind::DuplicateKey,
+          {Quoted(pending.Entry.Context), std::to_string(reader.Catalog.Entry(existing).Line)});
     }
   } else {
     ++reader.Catalog.WithoutKey;
@@ -319,11 +318,10 @@ void Finish(Reader& reader, Pending& pending) {
 } // namespace
 
 std::uint64_t TextHash(std::string_view text) {
-  std::uint64_t hash = 14695981039346656037ULL;
-  for (const char c : text) {
-    hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
-  }
-  return hash;
+  return std::accumulate(text.begin(), text.end(), std::uint64_t{14695981039346656037ULL},
+                         [](std::uint64_t hash, char c) {
+                           return (hash ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
+                         });
 }
 
 namespace {
@@ -373,8 +371,7 @@ bool PoCatalog::HasKey(std::string_view key) const {
   return false;
 }
 
-void PoCatalog::Insert(std::vector<std::uint32_t>& table, std::uint64_t hash,
-                       std::uint32_t value) {
+void PoCatalog::Insert(std::vector<std::uint32_t>& table, std::uint64_t hash, std::uint32_t value) {
   const std::size_t mask = table.size() - 1;
   std::size_t slot = hash & mask;
   while (table[slot] != 0) {
@@ -385,12 +382,9 @@ void PoCatalog::Insert(std::vector<std::uint32_t>& table, std::uint64_t hash,
 
 void PoCatalog::Grow() {
   // Kept at most three quarters full; rebuilt from the entries, which the tables only point to.
-  std::vector<std::uint32_t> byKeyAndId(std::max<std::size_t>(64, ByKeyAndId.size() * 2));
-  std::vector<std::uint32_t> byKey(byKeyAndId.size());
-  ByKeyAndId.swap(byKeyAndId);
-  ByKey.swap(byKey);
-  byKeyAndId = {};
-  byKey = {};
+  const std::size_t size = std::max<std::size_t>(64, ByKeyAndId.size() * 2);
+  ByKeyAndId = std::vector<std::uint32_t>(size);
+  ByKey = std::vector<std::uint32_t>(size);
   for (std::size_t i = 0; i < Count; ++i) {
     const PoView entry = Entry(i);
     Insert(ByKeyAndId, KeyAndIdHash(entry.Context, entry.Id), static_cast<std::uint32_t>(i + 1));
@@ -420,20 +414,20 @@ bool PoCatalog::Add(const PoEntry& entry, std::size_t& existing) {
     StringsUsed = 0;
   }
   char* const start = Strings.back().get() + StringsUsed;
-  std::memcpy(start, entry.Context.data(), entry.Context.size());
-  std::memcpy(start + entry.Context.size(), entry.Id.data(), entry.Id.size());
-  std::memcpy(start + entry.Context.size() + entry.Id.size(), entry.Str.data(), entry.Str.size());
+  std::copy(entry.Str.begin(), entry.Str.end(),
+            std::copy(entry.Id.begin(), entry.Id.end(),
+                      std::copy(entry.Context.begin(), entry.Context.end(), start)));
   if (Count % RecordsPerBlock == 0) {
     Records.emplace_back(new Record[RecordsPerBlock]);
   }
-  Records.back()[Count % RecordsPerBlock] = {static_cast<std::uint32_t>(Strings.size() - 1),
-                                             static_cast<std::uint32_t>(StringsUsed),
-                                             static_cast<std::uint32_t>(entry.Context.size()),
-                                             static_cast<std::uint32_t>(entry.Id.size()),
-                                             static_cast<std::uint32_t>(entry.Str.size()),
-                                             static_cast<std::uint32_t>(
-                                                 std::min<std::uint64_t>(entry.Line, 0x7FFFFFFF)),
-                                             entry.Fuzzy ? 1U : 0U};
+  Records.back()[Count % RecordsPerBlock] = {
+      static_cast<std::uint32_t>(Strings.size() - 1),
+      static_cast<std::uint32_t>(StringsUsed),
+      static_cast<std::uint32_t>(entry.Context.size()),
+      static_cast<std::uint32_t>(entry.Id.size()),
+      static_cast<std::uint32_t>(entry.Str.size()),
+      static_cast<std::uint32_t>(std::min<std::uint64_t>(entry.Line, 0x7FFFFFFF)),
+      entry.Fuzzy ? 1U : 0U};
   // A block of its own is full at once: the next entry starts a new one.
   StringsUsed = bytes > StringBlockBytes ? StringBlockBytes : StringsUsed + bytes;
   const bool newKey = !HasKey(entry.Context);

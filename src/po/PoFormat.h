@@ -15,7 +15,7 @@ struct PoEntry {
   std::string Id;      // msgid: the original text, UTF-8
   std::string Str;     // msgstr: the translation, UTF-8
   bool Fuzzy = false;
-  bool CFormat = false; // written as the c-format flag, so that tools check the conversions
+  bool CFormat = false;   // written as the c-format flag, so that tools check the conversions
   std::string Comment;    // an extracted comment (#.), one line; written only
   std::uint64_t Line = 0; // where the entry starts; read only
 };
@@ -85,7 +85,8 @@ private:
   void Grow();
 
   std::vector<std::unique_ptr<char[]>> Strings;
-  std::size_t StringsUsed = StringBlockBytes; // in the last block: full, so that the first add makes one
+  std::size_t StringsUsed =
+      StringBlockBytes; // in the last block: full, so that the first add makes one
   std::vector<std::unique_ptr<Record[]>> Records;
   std::size_t Count = 0;
   std::vector<std::uint32_t> ByKeyAndId; // by the hash of key and msgid

@@ -138,8 +138,8 @@ void Conclude(SafeOutput& output, const std::string& path, const std::string& su
 bool ReadPoFile(RecordFile& file, PoCatalog& catalog, Reporter& reporter) {
   PoReader reader(catalog, reporter);
   for (std::span<const Unit> units = PeekRecords(file); !units.empty(); units = PeekRecords(file)) {
-    const bool reading = reader.Feed(
-        {reinterpret_cast<const char*>(units.data()), units.size() * sizeof(Unit)});
+    const bool reading =
+        reader.Feed({reinterpret_cast<const char*>(units.data()), units.size() * sizeof(Unit)});
     SkipRecords(file, units.size());
     if (!reading) {
       return false;
@@ -211,9 +211,8 @@ int Export(const Arguments& arguments) {
   writer.Flush();
   std::string summary = Counted(counts.Entries, "entry", "entries") + ": ";
   if (paired) {
-    summary += std::to_string(counts.Translated) + " translated, " +
-               std::to_string(counts.Fuzzy) + " fuzzy, " + std::to_string(counts.Same) +
-               " the same as the original (fuzzy), ";
+    summary += std::to_string(counts.Translated) + " translated, " + std::to_string(counts.Fuzzy) +
+               " fuzzy, " + std::to_string(counts.Same) + " the same as the original (fuzzy), ";
   }
   summary += std::to_string(counts.Entries - counts.Translated - counts.Fuzzy - counts.Same -
                             counts.LeftOut) +
@@ -265,8 +264,8 @@ int Import(const Arguments& arguments) {
   Conclude(output, outputPath,
            Counted(counts.Entries, "entry", "entries") + ": " + std::to_string(counts.Translated) +
                " translated, " + std::to_string(counts.Fuzzy) + " fuzzy" +
-               (arguments.UseFuzzy || counts.Fuzzy == 0 ? "" : " (left in the original)") +
-               ", " + std::to_string(counts.Untranslated) + " untranslated, " +
+               (arguments.UseFuzzy || counts.Fuzzy == 0 ? "" : " (left in the original)") + ", " +
+               std::to_string(counts.Untranslated) + " untranslated, " +
                std::to_string(counts.Stale) + " stale, " + std::to_string(counts.NotInOriginal) +
                " not in the original, " + std::to_string(counts.LeftOut) + " left out, " +
                std::to_string(catalog.WithoutKey) + " without a key");
@@ -326,17 +325,17 @@ int main(int argc, char** argv) {
     const auto* inOut = dynamic_cast<const EInOutError*>(&failure);
     const std::string reason =
         inOut != nullptr && inOut->OsCode != 0 ? PlatformErrorText(inOut->OsCode) : failure.Message;
-    const std::string text = "vorlanth_po: " +
-                             (CurrentFile.empty() ? "" : Printable(CurrentFile) + ": ") + reason +
-                             "; nothing was written\n";
+    const std::string text =
+        "vorlanth_po: " + (CurrentFile.empty() ? "" : Printable(CurrentFile) + ": ") + reason +
+        "; nothing was written\n";
     (void)PlatformStdWrite(StdStream::Error, text.data(), text.size());
   } catch (const std::bad_alloc&) {
     const std::string text = "vorlanth_po: Out of memory; nothing was written\n";
     (void)PlatformStdWrite(StdStream::Error, text.data(), text.size());
   } catch (const std::exception& failure) {
-    const std::string text = "vorlanth_po: " +
-                             (CurrentFile.empty() ? "" : Printable(CurrentFile) + ": ") +
-                             failure.what() + "; nothing was written\n";
+    const std::string text =
+        "vorlanth_po: " + (CurrentFile.empty() ? "" : Printable(CurrentFile) + ": ") +
+        failure.what() + "; nothing was written\n";
     (void)PlatformStdWrite(StdStream::Error, text.data(), text.size());
   }
   return status;

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <numeric>
 
 namespace {
 
@@ -55,10 +56,9 @@ std::size_t TableKeys::RepeatSlot(std::uint64_t hash) {
 }
 
 std::string TableKeys::Next(Unit id, std::span<const Unit> text) {
-  std::uint64_t hash = Mix(Mix(FnvBasis, id & 0xFF), id >> 8);
-  for (const Unit unit : text) {
-    hash = Mix(Mix(hash, unit & 0xFF), unit >> 8);
-  }
+  const std::uint64_t hash = std::accumulate(
+      text.begin(), text.end(), Mix(Mix(FnvBasis, id & 0xFF), id >> 8),
+      [](std::uint64_t sum, Unit unit) { return Mix(Mix(sum, unit & 0xFF), unit >> 8); });
   IdSeen& seen = SeenIds[id];
   const std::uint32_t occurrence = ++seen.Entries;
   if (occurrence == 1) {

@@ -10,15 +10,15 @@
 #include "po/PoKinds.h"
 
 #include <algorithm>
-#include <optional>
 #include <cstdint>
 #include <deque>
 #include <limits>
-#include <stdexcept>
-#include <type_traits>
+#include <optional>
 #include <span>
+#include <stdexcept>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <unordered_map>
 #include <vector>
 
@@ -206,8 +206,8 @@ struct ExportCounts {
 // through `originalReport` (at entry numbers) of texts PO cannot carry, and through
 // `translatedReport` of keys the original lacks and translations PO cannot carry.
 template <class Source, class Translated, class Out, class Report>
-ExportCounts ExportUnits(Source& original, Translated* translated, Out& out,
-                         Report& originalReport, Report& translatedReport) {
+ExportCounts ExportUnits(Source& original, Translated* translated, Out& out, Report& originalReport,
+                         Report& translatedReport) {
   ExportCounts counts;
   TableKeys keys;
   TableEntry entry;
@@ -233,8 +233,7 @@ ExportCounts ExportUnits(Source& original, Translated* translated, Out& out,
       po.Comment += (po.Comment.empty() ? "" : "; ") + why;
     };
     if (other != nullptr && !otherText.empty() && !Carriable(otherText)) {
-      translatedReport.Report(PoKind::TranslationNotCarried, other->Entry, 0,
-                              {Quoted(po.Context)});
+      translatedReport.Report(PoKind::TranslationNotCarried, other->Entry, 0, {Quoted(po.Context)});
     } else if (other != nullptr && !otherText.empty()) {
       po.Str = ToUtf8(otherText);
       // gettext's tools refuse a pair that differs in a line break at either end, or in its
@@ -397,7 +396,8 @@ ImportCounts ImportUnits(Source& original, const PoCatalog& catalog, bool useFuz
     if (!po.Str.empty()) {
       --counts.Untranslated;
       ++counts.Stale;
-      report.Report(PoKind::StaleMsgid, po.Line, 0, {Quoted(po.Context), Quoted(po.Id), Quoted(text)});
+      report.Report(PoKind::StaleMsgid, po.Line, 0,
+                    {Quoted(po.Context), Quoted(po.Id), Quoted(text)});
     }
   }
   return counts;

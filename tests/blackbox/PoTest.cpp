@@ -122,9 +122,10 @@ TEST_F(PoBridge, RealClientsReadWhatItWrites) {
   ASSERT_EQ(Po({"export", "t.lang", "t.pot"}).Status, 0);
   const RunResult pair = Po({"export", "--language", "de", "t.lang", "u.lang", "u.po"});
   ASSERT_EQ(pair.Status, 0) << pair.Out << pair.Err;
-  EXPECT_NE(pair.Err.find("17 entries: 13 translated, 1 fuzzy, 0 the same as the original (fuzzy), 0 "
-                           "untranslated, 3 left out"),
-            std::string::npos)
+  EXPECT_NE(
+      pair.Err.find("17 entries: 13 translated, 1 fuzzy, 0 the same as the original (fuzzy), 0 "
+                    "untranslated, 3 left out"),
+      std::string::npos)
       << pair.Err;
 
   for (const char* file : {"t.pot", "u.po"}) {
@@ -229,7 +230,7 @@ TEST_F(PoBridge, GameUpdateThroughMsgmerge) {
 // drops msgctxt and keeps the key only in the location (CSV) or the reference (XLIFF, escaped).
 TEST_F(PoBridge, TranslateToolkitRoundTrips) {
   NativeClientsOnly();
-  const Entries original = {{1, u"New Game"},  {0x20, u"Save"},        {0x20, u"Save"},
+  const Entries original = {{1, u"New Game"},   {0x20, u"Save"},        {0x20, u"Save"},
                             {0x20, u"Save as"}, {2, u"%d of %s saved"}, {3, u"[b]Quit[/b]"}};
   Entries translated = original;
   for (auto& [id, text] : translated) {
@@ -373,8 +374,8 @@ TEST_F(PoBridge, OutputKinds) {
   const std::string longName = std::string(250, 'n') + ".pot"; // 254 bytes: legal, near the limit
   struct Case {
     const char* Name;
-    bool Posix;   // runs natively
-    bool Windows; // runs under Wine
+    bool Posix;                                       // runs natively
+    bool Windows;                                     // runs under Wine
     std::function<void(const std::string& dir)> Make; // in the case's folder
     std::string Output;
     const char* Refusal; // in the message; nullptr: written
@@ -411,13 +412,11 @@ TEST_F(PoBridge, OutputKinds) {
        "out.pot", windows ? "access denied" : "permission denied", !windows},
       {"a FIFO", true, false,
        [](const std::string& dir) { ASSERT_EQ(mkfifo((dir + "/out.pot").c_str(), 0644), 0); },
-       "out.pot",
-       "not a regular file"},
+       "out.pot", "not a regular file"},
       {"a device", true, false, [](const std::string&) {}, "/dev/null", "not a regular file"},
       {"a directory", true, true,
        [](const std::string& dir) { ASSERT_EQ(mkdir((dir + "/out.pot").c_str(), 0755), 0); },
-       "out.pot",
-       "is a directory"},
+       "out.pot", "is a directory"},
       {"a device name", false, true, [](const std::string&) {}, "aux.pot", "not a regular file"},
       {"a device name in capitals, with two extensions", false, true, [](const std::string&) {},
        "COM1.po.pot", "not a regular file"},
@@ -441,7 +440,8 @@ TEST_F(PoBridge, OutputKinds) {
     const RunResult r = Run({"export", "t.lang", c.Output}, options);
     if (c.Refusal == nullptr) {
       EXPECT_EQ(r.Status, 0);
-      const std::string& name = std::string(c.Name).starts_with("a symbolic") ? "real.pot" : c.Output;
+      const std::string& name =
+          std::string(c.Name).starts_with("a symbolic") ? "real.pot" : c.Output;
       EXPECT_NE(ReadFile(name).find("msgid \"New Game\""), std::string::npos);
       struct stat info {};
       EXPECT_EQ(lstat(PathOf("out.pot").c_str(), &info) == 0 && S_ISLNK(info.st_mode),

@@ -231,7 +231,7 @@ protected:
     const char* Name;
     bool Po; // the PO bridge; otherwise the checker
     std::vector<std::string> Arguments;
-    Files Inputs;      // written before every run
+    Files Inputs;       // written before every run
     std::string Output; // the file it writes; empty for none
   };
 
@@ -305,8 +305,8 @@ protected:
 };
 
 TEST_F(ProgramFaultSweep, PoBridgeAndChecker) {
-  const std::string table = Bytes(Units{0x0001, 'N', 'e', 'w', 0, 0x0002, 'Q', 'u', 'i', 't', 0,
-                                        0xFFFF});
+  const std::string table =
+      Bytes(Units{0x0001, 'N', 'e', 'w', 0, 0x0002, 'Q', 'u', 'i', 't', 0, 0xFFFF});
   const std::string dump = ProducedFrom(true, table, table.size());
   const std::string po = "msgid \"\"\nmsgstr \"Content-Type: text/plain; charset=UTF-8\\n\"\n\n"
                          "msgctxt \"0001\"\nmsgid \"New\"\nmsgstr \"Neu\"\n\n"

@@ -121,8 +121,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const UnitVector expected =
         Replaced(table, [&](std::size_t index, const std::vector<Unit>& text) {
           const std::vector<Unit>& wanted = other(index, text);
-          const bool kept = !Carriable(text) || !Carriable(wanted) ||
-                            (!useFuzzy && WrittenFuzzy(text, wanted));
+          const bool kept =
+              !Carriable(text) || !Carriable(wanted) || (!useFuzzy && WrittenFuzzy(text, wanted));
           return kept ? text : wanted;
         });
     Promise(Import(table, po, useFuzzy) == expected);
