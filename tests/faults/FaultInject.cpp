@@ -136,6 +136,21 @@ template <class... Args> int Simple(const char* kind, const char* name, Args... 
   return result;
 }
 
+// A look at a file by its name (stat or lstat).
+int LookUp(const char* name, const char* path, struct stat* info) {
+  if (Judge("lookup", false) == Verdict::Fail) {
+    Log("lookup", false, -1);
+    errno = Config().Errno;
+    return -1;
+  }
+  const int result = Real<int (*)(const char*, struct stat*)>(name)(path, info);
+  if (result == 0 && std::getenv("FAULT_LOOKUP_SAYS_FILE") != nullptr) {
+    info->st_mode = (info->st_mode & ~S_IFMT) | S_IFREG;
+  }
+  Log("lookup", false, result);
+  return result;
+}
+
 } // namespace
 
 extern "C" {
@@ -181,28 +196,11 @@ int fstat(int fd, struct stat* info) {
 }
 
 int stat(const char* path, struct stat* info) {
-  if (Judge("lookup", false) == Verdict::Fail) {
-    Log("lookup", false, -1);
-    errno = Config().Errno;
-    return -1;
-  }
-  const int result = Real<int (*)(const char*, struct stat*)>("stat")(path, info);
-  if (result == 0 && std::getenv("FAULT_LOOKUP_SAYS_FILE") != nullptr) {
-    info->st_mode = (info->st_mode & ~S_IFMT) | S_IFREG;
-  }
-  Log("lookup", false, result);
-  return result;
+  return LookUp("stat", path, info);
 }
 
 int lstat(const char* path, struct stat* info) {
-  if (Judge("lookup", false) == Verdict::Fail) {
-    Log("lookup", false, -1);
-    errno = Config().Errno;
-    return -1;
-  }
-  const int result = Real<int (*)(const char*, struct stat*)>("lstat")(path, info);
-  Log("lookup", false, result);
-  return result;
+  return LookUp("lstat", path, info);
 }
 
 int rename(const char* from, const char* to) {
