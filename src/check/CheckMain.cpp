@@ -2,6 +2,7 @@
 #include "check/CheckFile.h"
 #include "console/CommandLine.h"
 #include "console/Console.h"
+#include "console/Printable.h"
 #include "console/Reporter.h"
 #include "io/InOutError.h"
 #include "platform/Platform.h"
@@ -60,7 +61,7 @@ int CheckOne(const std::string& name, const Options& options, IdRegister& ids) {
   FileChecked checked;
   try {
     if (const PathKind kind = CheckFile(name, reporter, ids, checked); kind != PathKind::Regular) {
-      ConsoleWriteError("vorlanth_check: " + name + ": " + PathKindReason(kind) + "\n");
+      ConsoleWriteError("vorlanth_check: " + Printable(name) + ": " + PathKindReason(kind) + "\n");
       return Trouble;
     }
   } catch (const Exception& failure) {
@@ -68,7 +69,7 @@ int CheckOne(const std::string& name, const Options& options, IdRegister& ids) {
       throw;
     }
     reporter.Flush();
-    ConsoleWriteError("vorlanth_check: " + name + ": " + FailureReason(failure) + "\n");
+    ConsoleWriteError("vorlanth_check: " + Printable(name) + ": " + FailureReason(failure) + "\n");
     return Trouble;
   }
   reporter.Flush();
@@ -76,7 +77,7 @@ int CheckOne(const std::string& name, const Options& options, IdRegister& ids) {
     const char* how = checked.ByName   ? ""
                       : checked.AsDump ? " (read as a dump)"
                                        : " (read as a table)";
-    ConsoleWrite(name + ": " + Counted(checked.Entries, "entry", "entries") + ", " +
+    ConsoleWrite(Printable(name) + ": " + Counted(checked.Entries, "entry", "entries") + ", " +
                  Counted(reporter.Errors, "error", "errors") + ", " +
                  Counted(reporter.Warnings, "warning", "warnings") + how + "\n");
   }

@@ -243,6 +243,12 @@ TEST_F(Checker, CommandLine) {
   EXPECT_NE(r.Out.find("bad.txt: 2 entries, 1 error, 0 warnings\n"), std::string::npos) << r.Out;
   EXPECT_NE(r.Err.find("missing.txt"), std::string::npos) << r.Err;
 
+  // A name cannot turn the terminal's text around.
+  WriteFile("rlo\u202Etxt.txt", Bom + Bytes(u"0001=a\n"));
+  r = Check({"rlo\u202Etxt.txt", "missing\u202E.txt"});
+  EXPECT_NE(r.Out.find("rlo<U+202E>txt.txt: 1 entry"), std::string::npos) << r.Out;
+  EXPECT_NE(r.Err.find("missing<U+202E>.txt: "), std::string::npos) << r.Err;
+
   EXPECT_EQ(Check({"good.txt"}).Status, 0);
   EXPECT_EQ(Check({"--strict", "good.txt"}).Status, 1) << "--strict counts warnings";
   r = Check({"--quiet", "good.txt", "bad.txt"});
