@@ -66,6 +66,7 @@ protected:
   void TearDown() override;
 
   RunResult Run(const std::vector<std::string>& arguments, const RunOptions& options = {});
+  RunResult RunOnce(const std::vector<std::string>& arguments, const RunOptions& options);
 
   std::string PathOf(const std::string& name) const { return Dir + "/" + name; }
   void WriteFile(const std::string& name, const std::string& bytes) const;
