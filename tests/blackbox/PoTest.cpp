@@ -257,6 +257,61 @@ TEST_F(PoBridge, TranslateToolkitRoundTrips) {
   }
 }
 
+// How an import places each translation, or says why it does not.
+TEST_F(PoBridge, ImportPlacesOrNames) {
+  WriteFile("t.lang", TableOf({{1, u"New Game"}, {1, u"Load"}, {2, u"Quit"}}));
+  const auto header = [](const char* charset) {
+    return std::string("msgid \"\"\nmsgstr \"Content-Type: text/plain; charset=") + charset +
+           "\\n\"\n";
+  };
+  const std::string utf8 = header("UTF-8");
+  struct Case {
+    const char* Name;
+    std::string Po;
+    Entries Expected;
+    const char* Says; // in the messages or the summary
+  };
+  const Case cases[] = {
+      {"a key of version 1.1.0, which numbered every entry of an id",
+       utf8 + "\nmsgctxt \"0001#2\"\nmsgid \"Load\"\nmsgstr \"Laden\"\n",
+       {{1, u"New Game"}, {1, u"Laden"}, {2, u"Quit"}},
+       "1 translated"},
+      {"a key kept only in the reference, as after XLIFF",
+       utf8 + "\n#: src%2Fmenu 0002\nmsgid \"Quit\"\nmsgstr \"Beenden\"\n",
+       {{1, u"New Game"}, {1, u"Load"}, {2, u"Beenden"}},
+       "1 translated"},
+      {"no key at all",
+       utf8 + "\nmsgid \"Quit\"\nmsgstr \"Beenden\"\n",
+       {{1, u"New Game"}, {1, u"Load"}, {2, u"Quit"}},
+       "t.po:4: warning: the entry with the msgid \"Quit\" has no key"},
+      {"a stale entry with no translation says nothing",
+       utf8 + "\nmsgctxt \"0002\"\nmsgid \"Exit\"\nmsgstr \"\"\n",
+       {{1, u"New Game"}, {1, u"Load"}, {2, u"Quit"}},
+       "0 stale, 0 not in the original"},
+      {"a stale translation says what differs",
+       utf8 + "\nmsgctxt \"0002\"\nmsgid \"Exit\"\nmsgstr \"Verlassen\"\n",
+       {{1, u"New Game"}, {1, u"Load"}, {2, u"Quit"}},
+       "is for the text \"Exit\", where the table has \"Quit\""},
+      {"charset utf8, quoted",
+       header("\\\"utf8\\\"") + "\nmsgctxt \"0002\"\nmsgid \"Quit\"\nmsgstr \"Q\"\n",
+       {{1, u"New Game"}, {1, u"Load"}, {2, u"Q"}},
+       "1 translated"},
+      {"unknown keys, named in file order",
+       utf8 + "\nmsgctxt \"00F1\"\nmsgid \"a\"\nmsgstr \"b\"\n\nmsgctxt \"00F0\"\nmsgid "
+              "\"a\"\nmsgstr \"b\"\n",
+       {{1, u"New Game"}, {1, u"Load"}, {2, u"Quit"}},
+       "t.po:4: warning: the original table has no entry \"00F1\"\nt.po:8: warning: the original "
+       "table has no entry \"00F0\""},
+  };
+  for (const Case& c : cases) {
+    WriteFile("t.po", c.Po);
+    const RunResult r = Po({"import", "t.lang", "t.po", "out.lang"});
+    EXPECT_EQ(r.Status, 0) << c.Name;
+    EXPECT_NE(r.Err.find(c.Says), std::string::npos) << c.Name << "\n" << r.Err;
+    EXPECT_EQ(ReadFile("out.lang"), TableOf(c.Expected)) << c.Name;
+  }
+}
+
 TEST_F(PoBridge, RefusedWithNothingWritten) {
   WriteFile("t.lang", TableOf({{1, u"New Game"}, {2, u"Load"}}));
   const std::string header =
@@ -421,6 +476,9 @@ TEST_F(PoBridge, OutputKinds) {
       {"a device name in capitals, with two extensions", false, true, [](const std::string&) {},
        "COM1.po.pot", "not a regular file"},
       {"the summary cannot be written", true, true, file("old"), "out.pot", "", false, true},
+      {"an original that cannot be read: its name and reason", true, false,
+       [](const std::string& dir) { ASSERT_EQ(chmod((dir + "/t.lang").c_str(), 0), 0); }, "out.pot",
+       "vorlanth_po: t.lang: permission denied", true},
   };
   for (const Case& c : cases) {
     if (!(windows ? c.Windows : c.Posix)) {
