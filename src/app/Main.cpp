@@ -1,9 +1,9 @@
 // The entry point: banner, argument checks, dispatch, and the one place where a failure becomes
 // the report and exit status 1.
+#include "app/DecodeLang.h"
+#include "app/EncodeText.h"
 #include "console/CommandLine.h"
 #include "console/Console.h"
-#include "convert/DecodeLang.h"
-#include "convert/EncodeText.h"
 #include "convert/OutputPath.h"
 #include "io/FailureReport.h"
 #include "io/RecordFile.h"

@@ -92,5 +92,7 @@ public:
 
 private:
   std::bitset<65536> Used;
-  std::unique_ptr<std::uint64_t[]> First = std::make_unique_for_overwrite<std::uint64_t[]>(65536);
+  // Left uninitialized, as make_unique_for_overwrite would (which libc++ 14 lacks): each slot is
+  // written before it is read.
+  std::unique_ptr<std::uint64_t[]> First{new std::uint64_t[65536]};
 };

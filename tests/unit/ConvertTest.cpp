@@ -1,6 +1,7 @@
 // The conversions over memory: fixed cases, agreement with a plain unit-at-a-time reading of the
 // formats wherever chunk boundaries fall, and round trips.
 #include "MemoryUnits.h"
+#include "convert/Conversions.h"
 #include "convert/DecodeUnits.h"
 #include "convert/EncodeUnits.h"
 
@@ -125,6 +126,53 @@ TEST(EncodeUnits, ShortTrailingLineFailsAndKeepsEarlierEntries) {
       EXPECT_EQ(r.Output, (Units{1, 'a', 0})) << "no end marker after a failure";
     }
   }
+}
+
+// What every front end's run does between reading and writing: the dump's mark, then the body.
+TEST(Conversions, HeadsAndBodiesAsAFrontEndDrivesThem) {
+  struct Case {
+    const char* Name;
+    Units Dump;
+    bool Marked;   // the head is the byte-order mark
+    bool CutShort; // the body fails with "Read beyond end of file"
+    Units Table;   // what reached the sink
+  };
+  const Case cases[] = {
+      {"a dump", Join({Units{0xFEFF}, U(u"0001=a\n")}), true, false, {1, 'a', 0, 0xFFFF}},
+      {"no mark", U(u"0001=a\n"), false, false, {}},
+      {"a last id field cut short",
+       Join({Units{0xFEFF}, U(u"0001=a\n00")}),
+       true,
+       true,
+       {1, 'a', 0}},
+  };
+  for (const Case& c : cases) {
+    MemorySource source{c.Dump};
+    MemorySink sink;
+    EXPECT_EQ(ReadDumpHead(source), c.Marked) << c.Name;
+    if (!c.Marked) {
+      continue;
+    }
+    bool cutShort = false;
+    try {
+      (void)EncodeBody(source, sink);
+    } catch (const EInOutError& failure) {
+      cutShort = failure.ErrorCode == ReadBeyondEnd;
+    }
+    EXPECT_EQ(cutShort, c.CutShort) << c.Name;
+    EXPECT_EQ(sink.Output, c.Table) << c.Name;
+    // And back: the dump again, but for what the failure cut off.
+    MemorySource table{sink.Output};
+    MemorySink dump;
+    WriteDumpHead(dump);
+    (void)DecodeBody(table, dump);
+    if (!c.CutShort) {
+      EXPECT_EQ(dump.Output, c.Dump) << c.Name;
+    }
+  }
+  const Units empty;
+  MemorySource nothing{empty};
+  EXPECT_THROW((void)ReadDumpHead(nothing), EInOutError) << "a dump too short for its mark";
 }
 
 // Inputs made of few distinct units, so that terminators, LFs, FFFF and digits fall often.

@@ -1,17 +1,15 @@
-#include "convert/EncodeText.h"
+#include "app/EncodeText.h"
 
+#include "app/ConversionFrame.h"
+#include "app/EndRun.h"
 #include "console/Console.h"
-#include "convert/ConversionFrame.h"
-#include "convert/EncodeUnits.h"
+#include "convert/Conversions.h"
 #include "convert/UnitStreams.h"
-#include "io/EndRun.h"
-#include "io/InOutError.h"
 
 void EncodeText(RecordFile& input, const std::string& outputPath) {
   ConsoleWrite("Initializing...");
-  Unit bom = 0;
-  ReadRecords(input, &bom, 1);
-  if (bom != TextBom) {
+  FileUnitSource source{input};
+  if (!ReadDumpHead(source)) {
     // Checked before the output is created, so an existing table is left as it was.
     ConsoleWriteLine("ERROR: Not UTF-16 LE (or headerless) encoding. Reencode then try again.");
     EndRun(1);
@@ -21,11 +19,6 @@ void EncodeText(RecordFile& input, const std::string& outputPath) {
   ConsoleWriteLine(" done");
 
   ConsoleWrite("Encoding...");
-  FileUnitSource source{input};
   FileUnitSink sink{output};
-  const EncodeResult result = EncodeUnits(source, sink);
-  if (result.IdFieldCutShort) {
-    RaiseInOutError(ReadBeyondEnd);
-  }
-  FinishConversion(input, output, result.Lines);
+  FinishConversion(input, output, EncodeBody(source, sink));
 }

@@ -1,4 +1,4 @@
-#include "io/EndRun.h"
+#include "app/EndRun.h"
 
 #include <cstdlib>
 

@@ -1,7 +1,7 @@
-#include "convert/ConversionFrame.h"
+#include "app/ConversionFrame.h"
 
+#include "app/EndRun.h"
 #include "console/Console.h"
-#include "io/EndRun.h"
 
 void CreateOutput(RecordFile& output, const std::string& outputPath, const RecordFile& input) {
   if (!CreateNew(output, outputPath, input)) {

@@ -1,19 +1,19 @@
-#include "convert/DecodeLang.h"
+#include "app/DecodeLang.h"
 
+#include "app/ConversionFrame.h"
 #include "console/Console.h"
-#include "convert/ConversionFrame.h"
-#include "convert/DecodeUnits.h"
+#include "convert/Conversions.h"
 #include "convert/UnitStreams.h"
 
 void DecodeLang(RecordFile& input, const std::string& outputPath) {
   ConsoleWrite("Initializing...");
   RecordFile output;
   CreateOutput(output, outputPath, input);
-  WriteRecords(output, &TextBom, 1);
+  FileUnitSink sink{output};
+  WriteDumpHead(sink);
   ConsoleWriteLine(" done");
 
   ConsoleWrite("Decoding...");
   FileUnitSource source{input};
-  FileUnitSink sink{output};
-  FinishConversion(input, output, DecodeUnits(source, sink));
+  FinishConversion(input, output, DecodeBody(source, sink));
 }
