@@ -235,3 +235,38 @@ bool IsCFormat(std::string_view text) {
   }
   return conversion;
 }
+
+namespace {
+
+// A C format string's conversions in order, without %%: what msgfmt -c compares.
+std::vector<std::string_view> Conversions(std::string_view text) {
+  std::vector<std::string_view> found;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '%') {
+      const std::size_t length = PrintfLength(text, i);
+      if (length > 2 || (length == 2 && text[i + 1] != '%')) {
+        found.push_back(text.substr(i, length));
+      }
+      i += length == 0 ? 0 : length - 1;
+    }
+  }
+  return found;
+}
+
+} // namespace
+
+const char* FuzzyReason(std::string_view original, std::string_view translation) {
+  if (translation == original) {
+    return "the translation is the original text";
+  }
+  if (EdgeLineBreaksDiffer(original, translation)) {
+    return "the translation starts or ends with a line break where the original does not, or "
+           "the other way round";
+  }
+  if (Placeholders(original) != Placeholders(translation) ||
+      (IsCFormat(original) && Conversions(original) != Conversions(translation))) {
+    return "the translation has other placeholders than the original, or has them in another "
+           "order";
+  }
+  return nullptr;
+}

@@ -80,6 +80,12 @@ std::vector<std::string> Placeholders(std::string_view text);
 // "c-format": every percent sign starts a conversion ("100% sure" is prose, not a format).
 bool IsCFormat(std::string_view text);
 
+// Why a paired export writes a translation fuzzy, or nullptr: gettext's tools refuse a pair that
+// differs in a line break at either end, or in its C format conversions (their order included),
+// unless it is fuzzy; other placeholders that differ need a look; and a text left as the
+// original would look translated.
+const char* FuzzyReason(std::string_view original, std::string_view translation);
+
 // Whether two texts differ in a line break at the start or at the end (non-empty texts).
 inline bool EdgeLineBreaksDiffer(std::string_view a, std::string_view b) {
   return (a.front() == '\n') != (b.front() == '\n') || (a.back() == '\n') != (b.back() == '\n');
@@ -236,23 +242,11 @@ ExportCounts ExportUnits(Source& original, Translated* translated, Out& out, Rep
       translatedReport.Report(PoKind::TranslationNotCarried, other->Entry, 0, {Quoted(po.Context)});
     } else if (other != nullptr && !otherText.empty()) {
       po.Str = ToUtf8(otherText);
-      // gettext's tools refuse a pair that differs in a line break at either end, or in its
-      // format directives, unless it is fuzzy; a text left as the original looks translated.
-      if (po.Str == po.Id) {
+      if (const char* why = FuzzyReason(po.Id, po.Str); why != nullptr) {
         po.Fuzzy = true;
-        note("fuzzy: the translation is the original text");
-        ++counts.Same;
-      } else if (EdgeLineBreaksDiffer(po.Id, po.Str)) {
-        po.Fuzzy = true;
-        note("fuzzy: the translation starts or ends with a line break where the original does "
-             "not, or the other way round");
-      } else if (Placeholders(po.Id) != Placeholders(po.Str)) {
-        po.Fuzzy = true;
-        note("fuzzy: the translation has other placeholders than the original");
-      }
-      if (po.Fuzzy && po.Str != po.Id) {
-        ++counts.Fuzzy;
-      } else if (!po.Fuzzy) {
+        note(std::string("fuzzy: ") + why);
+        ++(po.Str == po.Id ? counts.Same : counts.Fuzzy);
+      } else {
         ++counts.Translated;
       }
       // The first of a repeated id and text notes its translation; the others compare.

@@ -54,13 +54,8 @@ UnitVector Import(const UnitVector& table, const std::string& po, bool useFuzzy)
   return sink.Output;
 }
 
-// Whether a paired export writes the pair fuzzy: a text left as the original, a line break at
-// one end that the other lacks, other placeholders.
 bool WrittenFuzzy(const std::vector<Unit>& a, const std::vector<Unit>& b) {
-  const std::string original = ToUtf8(a);
-  const std::string translation = ToUtf8(b);
-  return original == translation || EdgeLineBreaksDiffer(original, translation) ||
-         Placeholders(original) != Placeholders(translation);
+  return FuzzyReason(ToUtf8(a), ToUtf8(b)) != nullptr;
 }
 
 struct MemoryTexts {
