@@ -39,5 +39,14 @@ done
 for paper in copyright changelog.gz; do
   expect "$deb_files" "usr/share/doc/vorlanth-lang/$paper" "$deb"
 done
+# The page, once the web preset has built it, is in every package, the Windows zip included.
+if [ -f build/web/vorlanth.html ]; then
+  expect "$deb_files" "usr/share/vorlanth-lang/vorlanth.html" "$deb"
+  expect "$tar_files" "share/vorlanth-lang/vorlanth.html" "$tarball"
+  zip=build/win64/win64-program/vorlanth_lang-${version}-win64.zip
+  if [ -f "$zip" ]; then
+    expect "$(unzip -Z1 "$zip")" "vorlanth.html" "$zip"
+  fi
+fi
 [ "$status" = 0 ] && echo "packages: $(echo $programs | wc -w) programs with their manual pages in both"
 exit "$status"

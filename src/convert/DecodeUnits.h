@@ -10,6 +10,7 @@
 #include <concepts>
 #include <cstdint>
 #include <cstring>
+#include <span>
 #include <type_traits>
 
 namespace detail {

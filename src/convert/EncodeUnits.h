@@ -11,6 +11,7 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <span>
 #include <type_traits>
 
 namespace detail {

@@ -408,9 +408,11 @@ bool PoCatalog::Add(const PoEntry& entry, std::size_t& existing) {
   if ((Count + 1) * 4 > ByKeyAndId.size() * 3) {
     Grow();
   }
-  if (StringsUsed + bytes > StringBlockBytes || Strings.empty()) {
-    // A string longer than a block gets a block of its own.
-    Strings.emplace_back(new char[std::max(bytes, StringBlockBytes)]);
+  if (StringsUsed + bytes > StringsRoom) {
+    // Blocks grow from 4 KiB to 1 MiB, so that a small catalog stays small; strings longer than
+    // that get a block of their own.
+    StringsRoom = std::max(bytes, std::clamp<std::size_t>(StringsRoom * 2, 4096, StringBlockBytes));
+    Strings.emplace_back(new char[StringsRoom]);
     StringsUsed = 0;
   }
   char* const start = Strings.back().get() + StringsUsed;
@@ -428,8 +430,7 @@ bool PoCatalog::Add(const PoEntry& entry, std::size_t& existing) {
       static_cast<std::uint32_t>(entry.Str.size()),
       static_cast<std::uint32_t>(std::min<std::uint64_t>(entry.Line, 0x7FFFFFFF)),
       entry.Fuzzy ? 1U : 0U};
-  // A block of its own is full at once: the next entry starts a new one.
-  StringsUsed = bytes > StringBlockBytes ? StringBlockBytes : StringsUsed + bytes;
+  StringsUsed += bytes;
   const bool newKey = !HasKey(entry.Context);
   ++Count;
   Insert(ByKeyAndId, KeyAndIdHash(entry.Context, entry.Id), static_cast<std::uint32_t>(Count));

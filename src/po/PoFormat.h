@@ -74,7 +74,7 @@ private:
     std::uint32_t Line : 31; // the line, up to 2^31 - 1 (beyond that, no more than that)
     std::uint32_t Fuzzy : 1;
   };
-  static constexpr std::size_t RecordsPerBlock = 16384;
+  static constexpr std::size_t RecordsPerBlock = 1024;
   static constexpr std::size_t StringBlockBytes = std::size_t{1} << 20;
 
   [[nodiscard]] const Record& At(std::size_t index) const {
@@ -85,8 +85,9 @@ private:
   void Grow();
 
   std::vector<std::unique_ptr<char[]>> Strings;
-  std::size_t StringsUsed =
-      StringBlockBytes; // in the last block: full, so that the first add makes one
+  std::size_t StringsUsed = 0; // in the last block
+  std::size_t StringsRoom =
+      0; // the last block's size // in the last block: full, so that the first add makes one
   std::vector<std::unique_ptr<Record[]>> Records;
   std::size_t Count = 0;
   std::vector<std::uint32_t> ByKeyAndId; // by the hash of key and msgid

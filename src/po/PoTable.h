@@ -45,13 +45,13 @@ private:
   // For each id: how many entries had it, and the first one's text. Texts are known by a 64-bit
   // hash of the id and text, never kept: two texts of one id would have to collide in all 64
   // bits. Only the texts of ids that come more than once are counted one by one, so that a table
-  // of unique ids costs a fixed 1 MiB, whatever its size.
+  // of unique ids costs at most a few MiB (one record an id), whatever its size.
   struct IdSeen {
     std::uint64_t FirstText = 0;
     std::uint64_t FirstNote = 0;
     std::uint32_t Entries = 0;
   };
-  std::vector<IdSeen> SeenIds = std::vector<IdSeen>(std::size_t{1} << 16);
+  std::unordered_map<Unit, IdSeen> SeenIds; // at most 65,536: a fixed bound, whatever the table
   // The counts and notes of the texts of repeated ids, open-addressed by hash (0 marks a free
   // slot); the slot of a hash.
   std::size_t RepeatSlot(std::uint64_t hash);
@@ -145,7 +145,7 @@ public:
   template <class Source> void Index(Source& source) {
     TableEntry entry;
     std::uint64_t position = 0;
-    std::vector<std::uint32_t> occurrences(std::size_t{1} << 16);
+    std::unordered_map<Unit, std::uint32_t> occurrences;
     while (ReadTableEntry(source, entry) == TableStep::Entry) {
       if (entry.Text.size() > std::numeric_limits<std::uint32_t>::max()) {
         throw std::length_error("a translated text longer than 4 Gi units");
@@ -219,7 +219,7 @@ ExportCounts ExportUnits(Source& original, Translated* translated, Out& out, Rep
   TableEntry entry;
   std::string text;
   std::vector<Unit> otherText;
-  std::vector<std::uint32_t> occurrences(translated != nullptr ? std::size_t{1} << 16 : 0);
+  std::unordered_map<Unit, std::uint32_t> occurrences;
   while (ReadTableEntry(original, entry) == TableStep::Entry) {
     ++counts.Entries;
     PoEntry po;

@@ -163,6 +163,8 @@ TEST_F(WindowsPackage, HoldsTheProgramsAndTheirPapersOnly) {
   for (const auto& entry : std::filesystem::directory_iterator(Folder())) {
     names.insert(entry.path().filename().string());
   }
+  // The page goes in too when it was built first (tools/check-packages.sh requires it in CI).
+  names.erase("vorlanth.html");
   EXPECT_EQ(names,
             (std::set<std::string>{"LICENSE", "README.md", "vorlanth_check.exe",
                                    "vorlanth_drop.exe", "vorlanth_lang.exe", "vorlanth_po.exe"}));
