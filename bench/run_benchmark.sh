@@ -2,12 +2,13 @@
 # Times decoding and encoding against cp of the same file, checks every output byte for byte, and
 # prints one table: median wall time, MiB/s, the median of the per-pair ratios to cp, and peak RSS.
 #
-#   bench/run_benchmark.sh [-b BUILD_DIR] [-r RUNS] [-s "SIZES_MIB"] [-p PO_TABLE_MIB] [--huge]
+#   bench/run_benchmark.sh [-b BUILD_DIR] [-r RUNS] [-s "SIZES_MIB"] [-p PO_TABLE_MIB] [-w WEB_BUILD_DIR] [--huge]
 #
 # Each run pairs one conversion with one cp of the same input, back to back, in alternating order,
 # on page-cache-hot files, each after a sync; only the ratio within a pair is trusted. --huge also decodes a 4.5 GiB
 # table and encodes its dump back (it needs about 14 GiB of free space). -p sets the size of the
-# tables whose PO is imported at two sizes, to show time and memory against the PO's size.
+# tables whose PO is imported at two sizes, to show time and memory against the PO's size. -w names
+# the web build, whose WebAssembly converter is then timed under node beside the native program.
 set -euo pipefail
 
 build=build/release
@@ -15,12 +16,14 @@ runs=30
 sizes="256 1024"
 huge=0
 po_mib=48
+web=""
 while [ $# -gt 0 ]; do
   case "$1" in
     -b) build=$2; shift 2 ;;
     -r) runs=$2; shift 2 ;;
     -s) sizes=$2; shift 2 ;;
     -p) po_mib=$2; shift 2 ;;
+    -w) web=$(realpath "$2"); shift 2 ;;
     --huge) huge=1; shift ;;
     *) echo "unknown argument: $1" >&2; exit 2 ;;
   esac
@@ -30,6 +33,7 @@ program=$(realpath "$build/vorlanth_lang")
 checker=$(realpath "$build/vorlanth_check")
 po_bridge=$(realpath "$build/vorlanth_po" 2>/dev/null || true)
 maker=$(realpath "$build/make_table")
+web_core=$(realpath "$(dirname "$0")/WebCore.js")
 work=$(mktemp -d "${TMPDIR:-/tmp}/vorlanth-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 cd "$work"
@@ -202,6 +206,35 @@ if [ -x "$po_bridge" ] && command -v msgfmt >/dev/null; then
       "$msgfmt_ms" "$msgfmt_rss"
     rm -f big.*  bigq.lang
   done
+fi
+
+# The page's converter: the same core compiled to WebAssembly (SIMD), run under node as the
+# page's worker runs it, beside the native program on the same table (conversion time alone for
+# the WebAssembly core; the native program's whole run).
+if [ -n "$web" ] && [ -f "$web/vorlanth_web_convert.js" ] && command -v node >/dev/null; then
+  echo
+  echo "The WebAssembly core under node beside the native program (median of $runs, ms)"
+  echo "| table MiB | decode wasm | decode native | ratio | encode wasm | encode native | ratio |"
+  echo "|-----------|-------------|---------------|-------|-------------|---------------|-------|"
+  for size in $sizes; do
+    "$maker" "$size" 5 w.lang w.ref.txt
+    dw=(); dn=(); ew=(); en=()
+    for _ in $(seq "$runs"); do
+      dw+=("$(node "$web_core" "$web/vorlanth_web_convert.js" w.lang w.wasm.txt d)")
+      check w.wasm.txt w.ref.txt
+      rm -f w.txt; dn+=("$(timed "$program" d w.lang)")
+      cp w.ref.txt w2.txt
+      ew+=("$(node "$web_core" "$web/vorlanth_web_convert.js" w2.txt w2.wasm.lang e)")
+      check w2.wasm.lang w.lang
+      rm -f w2.lang; en+=("$(timed "$program" e w2.txt)")
+    done
+    m() { printf '%s\n' "$@" | median; }
+    awk -v s="$size" -v dw="$(m "${dw[@]}")" -v dn="$(m "${dn[@]}")" -v ew="$(m "${ew[@]}")" \
+      -v en="$(m "${en[@]}")" 'BEGIN { printf "| %9s | %11.1f | %13.1f | %4.2fx | %11.1f | %13.1f | %4.2fx |\n",
+        s, dw / 1000, dn / 1000, dn / dw, ew / 1000, en / 1000, en / ew }'
+    rm -f w.* w2.*
+  done
+  echo "(ratio: native time over wasm time; 1.00x is as fast as the native program)"
 fi
 
 if command -v valgrind >/dev/null; then

@@ -295,6 +295,49 @@ def large_case(browser, folder):
     print('64 MiB table converted in the page in %.1f s' % seconds, flush=True)
 
 
+def peak_kib(root):
+    """The largest peak resident size among the browser's processes, in KiB, by kind."""
+    peaks = {}
+    for entry in os.listdir('/proc'):
+        if not entry.isdigit():
+            continue
+        try:
+            with open('/proc/%s/cmdline' % entry, 'rb') as f:
+                command = f.read().split(b'\0')
+            with open('/proc/%s/status' % entry) as f:
+                status = dict(line.split(':', 1) for line in f if ':' in line)
+        except OSError:
+            continue
+        if not command or not command[0].endswith(b'chromium'):
+            continue
+        kind = next((c[7:].decode() for c in command if c.startswith(b'--type=')), 'browser')
+        peak = int(status.get('VmHWM', '0 kB').split()[0])
+        peaks[kind] = max(peaks.get(kind, 0), peak)
+    return peaks
+
+
+def benchmark(browser, folder, mib):
+    """A table of `mib` MiB from the file chosen to the download ready, beside the program."""
+    path = os.path.join(folder, 'bench.lang')
+    subprocess.run([os.path.join(NATIVE, 'make_table'), str(mib), '14', path], check=True)
+    started = time.time()
+    native('vorlanth_lang', ['d', 'bench.lang'], folder)
+    native_seconds = time.time() - started
+    with open(path[:-5] + '.txt', 'rb') as f:
+        wanted = hashlib.sha256(f.read()).hexdigest()
+    output_kib = os.path.getsize(path[:-5] + '.txt') // 1024
+    browser.navigate(PAGE_URL)
+    browser.choose([path])
+    started = time.time()
+    browser.press('convert')
+    seconds = time.time() - started
+    check(browser.results(digest=True).get('bench.txt') == wanted, 'benchmark: the same dump')
+    peaks = peak_kib(browser.process.pid)
+    print('benchmark: %d MiB table, page %.2f s, native %.2f s (%.2fx); output %d KiB; peak RSS '
+          'KiB by process: %s' % (mib, seconds, native_seconds, seconds / native_seconds,
+                                  output_kib, peaks), flush=True)
+
+
 def accessibility(browser):
     if not AXE:
         check(False, 'axe-core was not given')
@@ -333,6 +376,8 @@ def main():
         check_case(browser, folder, os.path.join(WORK, 'page-after-check.png'))
         po_cases(browser, folder)
         large_case(browser, folder)
+        if os.environ.get('PAGE_BENCH_MIB'):
+            benchmark(browser, folder, int(os.environ['PAGE_BENCH_MIB']))
         accessibility(browser)
         no_network(browser, ['file://', 'blob:', 'data:', 'about:'])
     finally:
