@@ -1,5 +1,6 @@
 // vorlanth_check: finds the edits that would corrupt a table silently, before it is encoded.
 #include "check/CheckFile.h"
+#include "check/CheckKinds.h"
 #include "console/CommandLine.h"
 #include "console/Console.h"
 #include "console/Printable.h"
@@ -51,13 +52,15 @@ void ShowHelp() {
 }
 
 struct Options {
-  ReporterOptions Report;
+  ReporterOptions Report{.MoreHint = " (--all shows them)"};
   std::vector<std::string> Files;
 };
 
 // Checks one file and prints its findings and summary; returns its exit status.
 int CheckOne(const std::string& name, const Options& options, IdRegister& ids) {
   Reporter reporter(name, options.Report);
+  // Withdrawn once every line turns out to end in CR LF.
+  reporter.HoldUntilEnd(CheckKind::CrBeforeLf);
   FileChecked checked;
   try {
     if (const PathKind kind = CheckFile(name, reporter, ids, checked); kind != PathKind::Regular) {

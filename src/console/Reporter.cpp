@@ -46,7 +46,7 @@ void Reporter::Keep(const DiagnosticKind& kind, std::uint64_t line, std::uint64_
   // Without a cap the records could grow with the file: print them in blocks (each with the
   // note of its last record, which comes before the next record).
   if (Options.All && Records.size() >= 4096) {
-    Flush();
+    PrintRecords(false);
   }
   ++CountOf(kind).Kept;
   Records.push_back({{line, column, std::move(message)}, &kind, CountsAsError(kind), std::nullopt});
@@ -89,6 +89,21 @@ void Reporter::Write(std::string_view text) const {
 }
 
 void Reporter::Flush() {
+  PrintRecords(true);
+}
+
+void Reporter::PrintRecords(bool all) {
+  // A block printed before the end leaves the kinds that may yet be withdrawn for the end.
+  std::vector<Record> held;
+  if (!all) {
+    for (Record& record : Records) {
+      if (std::find(Held.begin(), Held.end(), record.Kind) != Held.end()) {
+        held.push_back(std::move(record));
+        record.Kind = nullptr;
+      }
+    }
+    std::erase_if(Records, [](const Record& record) { return record.Kind == nullptr; });
+  }
   std::stable_sort(Records.begin(), Records.end(), [](const Record& a, const Record& b) {
     return a.At.Line != b.At.Line ? a.At.Line < b.At.Line : a.At.Column < b.At.Column;
   });
@@ -100,7 +115,8 @@ void Reporter::Flush() {
     const KindCount& count = CountOf(*record.Kind);
     if (++printed[static_cast<std::size_t>(&count - Counts.data())] == count.Kept && !Options.All &&
         count.Found > count.Kept) {
-      text += FileName + ": " + std::to_string(count.Found - count.Kept) + " more like this\n";
+      text += FileName + ": " + std::to_string(count.Found - count.Kept) + " more like this" +
+              Options.MoreHint + "\n";
     }
     if (text.size() >= 65536) {
       Write(text);
@@ -108,5 +124,5 @@ void Reporter::Flush() {
     }
   }
   Write(text);
-  Records.clear();
+  Records = std::move(held);
 }

@@ -32,6 +32,7 @@ struct ReporterOptions {
   bool Strict = false;  // a warning is an error: printed and counted as one
   bool All = false;     // no cap on the diagnostics of one kind
   bool ToError = false; // printed on the standard error stream, as gettext's tools print theirs
+  const char* MoreHint = ""; // after "N more like this": how to see them
 };
 
 class Reporter {
@@ -88,6 +89,10 @@ public:
 
   // Takes back every finding of a kind, when one finding found later says it all better.
   template <class Kind> void Withdraw(Kind kind) { WithdrawKind(Describe(kind)); }
+
+  // Keeps the findings of a kind that may be withdrawn until the end, even where --all prints
+  // the others in blocks as they come, so that a withdrawn finding is never printed.
+  template <class Kind> void HoldUntilEnd(Kind kind) { Held.push_back(&Describe(kind)); }
 
   // Prints what is held, in line and column order, with a line for each kind past its cap.
   void Flush();
@@ -150,11 +155,14 @@ private:
     return kind.Level == Severity::Error || (Options.Strict && kind.Level == Severity::Warning);
   }
   void Print(const Record& record, std::string& text) const;
+  // Prints what is held, in line and column order; all of it, or all but the held kinds.
+  void PrintRecords(bool all);
   void Write(std::string_view text) const;
 
   std::string FileName;
   ReporterOptions Options;
   std::vector<Record> Records;
+  std::vector<const DiagnosticKind*> Held;
   bool LastKept = false;
   std::vector<KindCount> Counts;  // a file meets few kinds: looked through, the last one first
   KindCount* LastCount = nullptr; // into Counts, set again whenever Counts grows
