@@ -458,8 +458,25 @@ private:
       const std::string text = QuotedUnits(std::span<const Unit>(Text.data(), TextLength)) +
                                (length - IdFieldUnits > TextLength ? "..." : "");
       const bool mark = std::find(Head.begin(), Head.end(), TextBom) != Head.end();
-      Out.Report(mark ? CheckKind::ByteOrderMarkInIdField : CheckKind::BadIdField, Line, 1,
-                 {field, IdText(Id), text});
+      const auto hexDigit = [](Unit unit) {
+        return (unit >= '0' && unit <= '9') || (unit >= 'A' && unit <= 'F') ||
+               (unit >= 'a' && unit <= 'f');
+      };
+      // What an editor or a keyboard puts where "=" was meant: a tab, a space, a full-width or
+      // small equals sign. (A deleted "=" leaves the text's first character there instead,
+      // which the table then loses: that stays an error.)
+      const Unit fifth = Head[4];
+      const bool standIn = fifth == '\t' || fifth == ' ' || fifth == 0x00A0 || fifth == 0x3000 ||
+                           fifth == 0xFF1D || fifth == 0xFE66;
+      if (!mark && standIn && std::all_of(Head.begin(), Head.begin() + 4, hexDigit)) {
+        // The encoder skips what is no digit, so the table comes out as meant.
+        Out.Report(
+            CheckKind::OddIdSeparator, Line, 5,
+            {field, QuotedUnits(std::span<const Unit>(Head.data() + 4, 1)), IdText(Id), text});
+      } else {
+        Out.Report(mark ? CheckKind::ByteOrderMarkInIdField : CheckKind::BadIdField, Line, 1,
+                   {field, IdText(Id), text});
+      }
     }
     // A short line's id is a misreading, which its own error names.
     if (length >= IdFieldUnits) {
@@ -648,6 +665,10 @@ CheckSummary CheckDumpUnits(Source& source, Report& report, IdRegister& ids) {
   }
   source.Advance(1);
   summary.Checked = true;
+  if (source.Peek().empty()) {
+    report.Report(CheckKind::MarkOnly, 1, 2);
+    return summary;
+  }
   detail::EncoderTrace trace;
   ids.Clear();
   detail::DumpLines<Report> lines(report, trace, ids);

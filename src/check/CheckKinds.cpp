@@ -16,6 +16,10 @@ constexpr Severity N = Severity::Note;
 const std::array<DiagnosticKind, static_cast<std::size_t>(CheckKind::Count)> CheckKindTable = {{
     // Files
     {E, "empty-dump", "the file is empty: the encoder fails with \"Read beyond end of file\""},
+    {W, "mark-only",
+     "the dump holds nothing but its byte-order mark: the encoder makes a table with no entry; "
+     "unless the table really is empty (a disk that filled up leaves such a dump), decode it "
+     "again or take the dump from a copy"},
     {E, "empty-table", "the file is empty: it holds no entry and no end marker"},
     {E, "too-short-for-mark",
      "the file is too short for a byte-order mark: the encoder fails with \"Read beyond end of "
@@ -70,6 +74,9 @@ const std::array<DiagnosticKind, static_cast<std::size_t>(CheckKind::Count)> Che
     {E, "bad-id-field",
      "the id field {0} is not four hex digits and \"=\": the encoder would store id {1} with the "
      "text {2}"},
+    {W, "odd-id-separator",
+     "the id field {0} has {1} where \"=\" belongs: the encoder still stores id {2} with the "
+     "text {3}, as meant, but type \"=\" there, which every tool reads"},
     {E, "mark-in-id-field",
      "a byte-order mark (U+FEFF) at the start of a line, as where two dumps were joined: the "
      "encoder reads it into the id field {0} and would store id {1} with the text {2}"},

@@ -14,6 +14,7 @@
 enum class CheckKind : std::uint8_t {
   // Files
   EmptyDump,
+  MarkOnly,
   EmptyTable,
   TooShortForByteOrderMark,
   Utf16BigEndian,
@@ -34,6 +35,7 @@ enum class CheckKind : std::uint8_t {
   EmptyLinesCutTable,
   ShortLastLine,
   BadIdField,
+  OddIdSeparator,
   ByteOrderMarkInIdField,
   ByteOrderMarkInText,
   NulInText,
