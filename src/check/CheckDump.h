@@ -357,7 +357,9 @@ private:
       ++LfLines;
       if (Previous == 0x000D && Column > 1 && !Ended) {
         ++CrLines;
-        Out.Report(CheckKind::CrBeforeLf, Line, Column - 1);
+        const Unit id = Id;
+        Out.ReportMany(CheckKind::CrBeforeLf, Line, Column - 1,
+                       [id] { return std::vector<std::string>{IdText(id)}; });
       }
       EndLine(true);
       return;

@@ -91,7 +91,10 @@ const std::array<DiagnosticKind, static_cast<std::size_t>(CheckKind::Count)> Che
     {E, "no-lf-at-end",
      "the last line has no LF: its entry would be stored without a terminator, and the end marker "
      "would follow its text"},
-    {W, "cr-before-lf", "a CR before the LF stays in the entry's text"},
+    {W, "cr-before-lf",
+     "a CR before the LF stays at the end of entry {0}'s text, where the game may show a stray "
+     "mark or an extra line break; delete it (if every line has one, save the file with LF line "
+     "ends instead)"},
     {E, "crlf-everywhere",
      "every line ends in CR LF: the editor changed the line ends, and every entry would keep a CR "
      "at the end of its text; save the file with LF (Unix) line ends"},
