@@ -36,8 +36,8 @@ UnitVector Encoded(const UnitVector& dump) {
   return sink.Output;
 }
 
-// What a dump without errors comes back as: id digits in upper case, and nothing from an FFFF
-// line on (a warning names it).
+// What a dump without errors comes back as: id digits in upper case, "=" after them (where a
+// stand-in that a warning names was), and nothing from an FFFF line on (a warning names it).
 UnitVector Normalized(const UnitVector& dump) {
   UnitVector result;
   std::size_t start = 0;
@@ -54,11 +54,31 @@ UnitVector Normalized(const UnitVector& dump) {
       const Unit unit = dump[i];
       result.push_back(i < start + 4 && unit < 0x80
                            ? static_cast<Unit>(std::toupper(static_cast<unsigned char>(unit)))
-                           : unit);
+                       : i == start + 4 && unit != LineEnd ? IdFieldEnd
+                                                           : unit);
     }
     start = end + 1;
   }
   return result;
+}
+
+// Whether an entry's text before the end marker holds an LF: legal in a table, and a warning,
+// but a dump cannot carry it, so the table's round trip through a dump differs.
+bool LfInText(const UnitVector& table) {
+  bool atId = true;
+  for (const Unit unit : table) {
+    if (atId) {
+      if (unit == EndMarkerId) {
+        return false;
+      }
+      atId = false;
+    } else if (unit == TextTerminator) {
+      atId = true;
+    } else if (unit == LineEnd) {
+      return true;
+    }
+  }
+  return false;
 }
 
 } // namespace
@@ -84,7 +104,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const bool warnedAfterEnd = summary.EndMarker && (summary.UnitsAfterEnd || loneByte);
     found.Warnings += loneByte || warnedAfterEnd ? 1 : 0;
-    if (found.Errors == 0) {
+    if (found.Errors == 0 && !LfInText(units)) {
       const UnitVector back = Encoded(Decoded(units));
       const UnitVector upToEnd(units.begin(), units.begin() + static_cast<long>(back.size()));
       Promise(back.size() <= units.size() && back == upToEnd);
