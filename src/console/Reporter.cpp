@@ -96,13 +96,12 @@ void Reporter::PrintRecords(bool all) {
   // A block printed before the end leaves the kinds that may yet be withdrawn for the end.
   std::vector<Record> held;
   if (!all) {
-    for (Record& record : Records) {
-      if (std::find(Held.begin(), Held.end(), record.Kind) != Held.end()) {
-        held.push_back(std::move(record));
-        record.Kind = nullptr;
-      }
-    }
-    std::erase_if(Records, [](const Record& record) { return record.Kind == nullptr; });
+    const auto isHeld = [this](const Record& record) {
+      return std::find(Held.begin(), Held.end(), record.Kind) != Held.end();
+    };
+    std::copy_if(std::make_move_iterator(Records.begin()), std::make_move_iterator(Records.end()),
+                 std::back_inserter(held), isHeld);
+    std::erase_if(Records, isHeld);
   }
   std::stable_sort(Records.begin(), Records.end(), [](const Record& a, const Record& b) {
     return a.At.Line != b.At.Line ? a.At.Line < b.At.Line : a.At.Column < b.At.Column;
