@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -162,7 +163,8 @@ public:
           break;
         }
       }
-      if (Column >= IdFieldUnits && !Slipped.Open &&
+      // (The unit after a NUL is looked at: it names the entry the rest of the line becomes.)
+      if (Column >= IdFieldUnits && !Slipped.Open && NulColumn == 0 &&
           (!CaptureText || TextLength == Slip::TextShown)) {
         // Inside a text: plain units need no more than to be counted.
         const Unit* const stop = FindSpecialTextUnit(next, last);
@@ -187,6 +189,9 @@ public:
 
   // The end of the dump; `cutShort`: the encoder ran out of input inside an id field.
   void Finish(bool cutShort) {
+    if (NulColumn != 0) {
+      ReportNul(std::nullopt);
+    }
     const bool unfinished = Column != 0;
     if (unfinished) {
       const bool crLineEnds = LfLines == 0 && CrUnits != 0; // said below, for the whole file
@@ -328,6 +333,11 @@ private:
   }
 
   void Take(Unit unit) {
+    if (NulColumn != 0) {
+      // The unit after a NUL is the id of the entry the rest of the line becomes (the LF's
+      // terminator when the NUL ends the text).
+      ReportNul(unit == LineEnd ? TextTerminator : unit);
+    }
     if (Column == 0) {
       StartLine();
     }
@@ -372,7 +382,8 @@ private:
         Text[TextLength++] = unit;
       }
       if (unit == TextTerminator) {
-        Out.Report(CheckKind::NulInText, Line, Column);
+        NulLine = Line;
+        NulColumn = Column;
       } else if (unit == TextBom) {
         Out.Report(CheckKind::ByteOrderMarkInText, Line, Column);
       } else if (IsLineBreakCharacter(unit)) {
@@ -439,6 +450,25 @@ private:
     TrailingEmptyLines = length == 0 && !Aligned && !Slipped.Open ? TrailingEmptyLines + 1 : 0;
     ++Line;
     Column = 0;
+  }
+
+  // A NUL ends its entry in the table; what follows on the line becomes an entry of its own,
+  // whose id is the unit after the NUL (none at the end of the file).
+  void ReportNul(std::optional<Unit> next) {
+    std::string rest;
+    if (!next.has_value()) {
+      rest = ", and the table ends there";
+    } else if (*next == TextTerminator) {
+      rest = ", and the line's end becomes an empty entry 0000";
+    } else {
+      rest = ", and the rest of the line becomes entry " + IdText(*next) +
+             " (the character after the NUL read as its id)";
+      if (const std::uint64_t first = Ids.FirstLine(*next); first != 0) {
+        rest += ", the id line " + std::to_string(first) + " already uses";
+      }
+    }
+    Out.Report(CheckKind::NulInText, NulLine, NulColumn, {rest});
+    NulColumn = 0;
   }
 
   [[nodiscard]] bool WellFormed() const {
@@ -568,6 +598,9 @@ private:
   Unit Previous = 0;
   bool Aligned = false;
   Unit Id = 0;
+  // A NUL in a text, reported at the next unit, which names the entry it makes.
+  std::uint64_t NulLine = 0;
+  std::uint64_t NulColumn = 0;
   bool Ended = false;
   std::uint64_t FfffLine = 0;
   Slip Slipped;

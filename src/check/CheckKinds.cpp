@@ -83,9 +83,7 @@ const std::array<DiagnosticKind, static_cast<std::size_t>(CheckKind::Count)> Che
     {E, "mark-in-text",
      "a byte-order mark (U+FEFF) inside a text, as where two dumps were joined: the encoder keeps "
      "it, and everything after it on this line, in the text of this entry"},
-    {E, "nul-in-text",
-     "a NUL in a text: in the table it ends the entry here, and what follows is read as the next "
-     "entry's id"},
+    {E, "nul-in-text", "a NUL in a text: in the table it ends the entry here{0}"},
     {E, "ffff-ends-table", "an FFFF id ends the table here: the {0} after it would be dropped"},
     {W, "ffff-on-last-line", "an FFFF id on the last line ends the table: its text is dropped"},
     {E, "no-lf-at-end",

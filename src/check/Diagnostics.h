@@ -71,6 +71,9 @@ class IdRegister {
 public:
   void Clear() { Used.reset(); }
 
+  // The first line of `id`, or 0 when it has not been used.
+  [[nodiscard]] std::uint64_t FirstLine(Unit id) const { return Used.test(id) ? First[id] : 0; }
+
   // 0 when `id` is new, which it is remembered at `line` from then on; otherwise its first line.
   std::uint64_t Use(Unit id, std::uint64_t line) {
     if (Used.test(id)) {
