@@ -7,6 +7,7 @@
 #include "check/Diagnostics.h"
 #include "convert/EncodeUnits.h"
 #include "convert/Formats.h"
+#include "hexconvert/HexConvert.h"
 
 #include <algorithm>
 #include <array>
@@ -491,8 +492,7 @@ private:
                                (length - IdFieldUnits > TextLength ? "..." : "");
       const bool mark = std::find(Head.begin(), Head.end(), TextBom) != Head.end();
       const auto hexDigit = [](Unit unit) {
-        return (unit >= '0' && unit <= '9') || (unit >= 'A' && unit <= 'F') ||
-               (unit >= 'a' && unit <= 'f');
+        return unit < 0x80 && HexDigitValue(static_cast<char>(unit)) != NotAHexDigit;
       };
       // What an editor or a keyboard puts where "=" was meant: a tab, a space, a full-width or
       // small equals sign. (A deleted "=" leaves the text's first character there instead,

@@ -29,12 +29,13 @@ std::string Hex(std::uint32_t value) {
   return text;
 }
 
-void RefuseWhatCannotBeReplaced(const SafeOutput& output,
+// Refuses what may not be replaced; true when there is a file to replace.
+bool RefuseWhatCannotBeReplaced(const SafeOutput& output,
                                 std::span<const RecordFile* const> inputs) {
   const PathKind kind = PlatformPathKind(output.Target);
   switch (kind) {
   case PathKind::Missing:
-    return;
+    return false;
   case PathKind::Folder:
     Refuse("is a directory");
   case PathKind::Other:
@@ -67,6 +68,7 @@ void RefuseWhatCannotBeReplaced(const SafeOutput& output,
     Refuse("has " + std::to_string(links - 1) + (links == 2 ? " other name" : " other names") +
            " (hard links), which a new file in its place would split off: it is not replaced");
   }
+  return true;
 }
 
 } // namespace
@@ -88,8 +90,7 @@ SafeOutput::~SafeOutput() {
 void BeginSafeOutput(SafeOutput& output, const std::string& path,
                      std::span<const RecordFile* const> inputs) {
   output.Target = PlatformFollowLinks(path);
-  RefuseWhatCannotBeReplaced(output, inputs);
-  output.Replaces = PlatformPathKind(output.Target) == PathKind::Regular;
+  output.Replaces = RefuseWhatCannotBeReplaced(output, inputs);
   // A short name of its own, never built from the output's: it cannot make a name that fits too
   // long, nor be a device name (aux.lang's would be one on Windows).
   const std::string stem = FolderOf(output.Target) + ".vorlanth-" + Hex(PlatformProcessId()) + "-";

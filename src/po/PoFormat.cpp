@@ -317,11 +317,10 @@ void Finish(Reader& reader, Pending& pending) {
 
 } // namespace
 
-std::uint64_t TextHash(std::string_view text) {
-  return std::accumulate(text.begin(), text.end(), std::uint64_t{14695981039346656037ULL},
-                         [](std::uint64_t hash, char c) {
-                           return (hash ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
-                         });
+std::uint64_t TextHash(std::string_view text, std::uint64_t start) {
+  return std::accumulate(text.begin(), text.end(), start, [](std::uint64_t hash, char c) {
+    return (hash ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
+  });
 }
 
 namespace {

@@ -119,8 +119,9 @@ private:
 // a key.
 bool ReadPo(std::string_view text, PoCatalog& catalog, Reporter& reporter);
 
-// A 64-bit FNV-1a name of a text.
-std::uint64_t TextHash(std::string_view text);
+// A 64-bit FNV-1a name of a text; `start` continues the name of what came before it.
+inline constexpr std::uint64_t TextHashStart = 14695981039346656037ULL;
+std::uint64_t TextHash(std::string_view text, std::uint64_t start = TextHashStart);
 
 // "2026-12-07 12:00+0000" for a time in seconds since 1970, in UTC.
 std::string PoDate(std::int64_t seconds);

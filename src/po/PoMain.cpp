@@ -126,6 +126,20 @@ void BeginOutput(SafeOutput& output, const std::string& path,
   BeginSafeOutput(output, path, {inputs.begin(), inputs.size()});
 }
 
+// Runs a conversion that reads an input and writes the output: a failure that came from writing
+// is the output's, not that of the input being read.
+template <class Convert>
+auto BlamingOutput(const SafeOutput& output, const std::string& path, Convert convert) {
+  try {
+    return convert();
+  } catch (const Exception&) {
+    if (output.File.WriteFailed) {
+      CurrentFile = path;
+    }
+    throw;
+  }
+}
+
 // The summary is the run's last word: the output takes its place only once it has been said.
 void Conclude(SafeOutput& output, const std::string& path, const std::string& summary) {
   CurrentFile = path;
@@ -195,16 +209,10 @@ int Export(const Arguments& arguments) {
   writer.Write(PoHeader(header));
   CurrentFile = arguments.Files[0];
   FileUnitSource source{original};
-  ExportCounts counts;
-  try {
-    counts = ExportUnits(source, translated ? &*translated : nullptr, writer, originalWarnings,
-                         translatedWarnings);
-  } catch (const Exception&) {
-    if (output.File.WriteFailed) {
-      CurrentFile = outputPath; // the table was read; writing the PO failed
-    }
-    throw;
-  }
+  const ExportCounts counts = BlamingOutput(output, outputPath, [&] {
+    return ExportUnits(source, translated ? &*translated : nullptr, writer, originalWarnings,
+                       translatedWarnings);
+  });
   originalWarnings.Flush();
   translatedWarnings.Flush();
   CurrentFile = outputPath;
@@ -242,15 +250,9 @@ int Import(const Arguments& arguments) {
   FileUnitSource source{original};
   FileUnitSink sink{output.File};
   CurrentFile = arguments.Files[0];
-  ImportCounts counts;
-  try {
-    counts = ImportUnits(source, catalog, arguments.UseFuzzy, sink, reporter);
-  } catch (const Exception&) {
-    if (output.File.WriteFailed) {
-      CurrentFile = outputPath; // the table was read; writing it failed
-    }
-    throw;
-  }
+  const ImportCounts counts = BlamingOutput(output, outputPath, [&] {
+    return ImportUnits(source, catalog, arguments.UseFuzzy, sink, reporter);
+  });
   reporter.Flush();
   if (reporter.Errors != 0) {
     ConsoleWriteError("vorlanth_po: --strict: " + Counted(reporter.Errors, "warning", "warnings") +

@@ -7,18 +7,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <numeric>
-
-namespace {
-
-constexpr std::uint64_t FnvBasis = 14695981039346656037ULL;
-constexpr std::uint64_t FnvPrime = 1099511628211ULL;
-
-std::uint64_t Mix(std::uint64_t hash, std::uint64_t byte) {
-  return (hash ^ byte) * FnvPrime;
-}
-
-} // namespace
 
 std::size_t TableKeys::RepeatSlot(std::uint64_t hash) {
   hash = hash == 0 ? 1 : hash;
@@ -56,9 +44,11 @@ std::size_t TableKeys::RepeatSlot(std::uint64_t hash) {
 }
 
 std::string TableKeys::Next(Unit id, std::span<const Unit> text) {
-  const std::uint64_t hash = std::accumulate(
-      text.begin(), text.end(), Mix(Mix(FnvBasis, id & 0xFF), id >> 8),
-      [](std::uint64_t sum, Unit unit) { return Mix(Mix(sum, unit & 0xFF), unit >> 8); });
+  // The id's two bytes, then the text's, as they lie in the table.
+  const auto bytes = [](const Unit* units, std::size_t count) {
+    return std::string_view(reinterpret_cast<const char*>(units), count * sizeof(Unit));
+  };
+  const std::uint64_t hash = TextHash(bytes(text.data(), text.size()), TextHash(bytes(&id, 1)));
   IdSeen& seen = SeenIds[id];
   const std::uint32_t occurrence = ++seen.Entries;
   if (occurrence == 1) {
