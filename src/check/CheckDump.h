@@ -5,6 +5,7 @@
 #pragma once
 
 #include "check/Diagnostics.h"
+#include "check/TextMasks.h"
 #include "convert/EncodeUnits.h"
 #include "convert/Formats.h"
 #include "hexconvert/HexConvert.h"
@@ -18,11 +19,14 @@
 #include <vector>
 
 struct CheckSummary {
-  std::uint64_t Entries = 0;  // the entries the table would hold
-  std::uint64_t NextLine = 1; // the line (or entry) after the last one
-  bool Checked = false;       // false when the file was refused before its contents were read
-  bool EndMarker = false;     // tables: the end marker was found
-  bool UnitsAfterEnd = false; // tables: units follow the end marker
+  std::uint64_t Entries = 0;       // the entries the table would hold
+  std::uint64_t NextLine = 1;      // the line (or entry) after the last one
+  bool Checked = false;            // false when the file was refused before its contents were read
+  bool EndMarker = false;          // tables: the end marker was found
+  bool UnitsAfterEnd = false;      // tables: units follow the end marker
+  bool CrLfEverywhere = false;     // dumps: every line ends in CR LF
+  bool LastLineOpen = false;       // dumps: the last line has units and no LF
+  std::uint64_t LastLineStart = 0; // dumps: the unit offset of the last line, mark included
 };
 
 namespace detail {
@@ -165,16 +169,17 @@ public:
         }
       }
       // (The unit after a NUL is looked at: it names the entry the rest of the line becomes.)
-      if (Column >= IdFieldUnits && !Slipped.Open && NulColumn == 0 &&
+      if (Column >= IdFieldUnits && !Slipped.Open && NulColumn == 0 && MarkColumn == 0 &&
           (!CaptureText || TextLength == Slip::TextShown)) {
         // Inside a text: plain units need no more than to be counted.
-        const Unit* const stop = FindSpecialTextUnit(next, last);
+        const Unit* const stop = FindSpecialTextUnit<true>(next, last);
         if (stop != next) {
           if (Pairs.HighPending) {
             Take(*next++); // it is no low surrogate: the pending one stands alone
             continue;
           }
           const auto count = static_cast<std::uint64_t>(stop - next);
+          Remember(next, stop);
           Column += count;
           Offset += count;
           Previous = stop[-1];
@@ -193,11 +198,17 @@ public:
     if (NulColumn != 0) {
       ReportNul(std::nullopt);
     }
+    if (MarkColumn != 0) {
+      ReportMarkInText();
+    }
     const bool unfinished = Column != 0;
+    LastLineOpen = unfinished;
+    LastLineStart = LineStart + 1;
     if (unfinished) {
       const bool crLineEnds = LfLines == 0 && CrUnits != 0; // said below, for the whole file
       if (!cutShort && !Ended && Aligned && Id != EndMarkerId && !crLineEnds) {
         Out.Report(CheckKind::NoLfAtEnd, Line, Column + 1);
+        Out.FixIt("press Enter at the end of line " + std::to_string(Line));
       }
       EndLine(false);
     }
@@ -226,11 +237,15 @@ public:
       // Not a CR here and there but the editor's line ends: one error says it for every line.
       Out.Withdraw(CheckKind::CrBeforeLf);
       Out.Report(CheckKind::CrLfEverywhere, 1, 1);
+      CrLfEverywhere = true;
     }
     NextLine = Line;
   }
 
   std::uint64_t NextLine = 1;
+  bool CrLfEverywhere = false;
+  bool LastLineOpen = false;
+  std::uint64_t LastLineStart = 0;
 
 private:
   // Takes the lines from `next` on that need no more than their id noted: each starts where the
@@ -246,9 +261,9 @@ private:
     // Runs of lines by masks of their special units; the few lines at the end one at a time.
     bool other = false;
     next = WideScanAvailable() ? TakePlainLinesWide(next, last, other)
-                               : TakePlainLinesMasked<SpecialTextMask>(next, last, other);
+                               : TakePlainLinesMasked<SpecialTextMask<true>>(next, last, other);
     while (!other && last - next > static_cast<std::ptrdiff_t>(IdFieldUnits) && PlainStart(next)) {
-      const Unit* const stop = FindSpecialTextUnit(next + IdFieldUnits, last);
+      const Unit* const stop = FindSpecialTextUnit<true>(next + IdFieldUnits, last);
       if (stop == last || *stop != LineEnd) {
         break;
       }
@@ -265,7 +280,7 @@ private:
   // Built a second time for processors with AVX2, as the conversions' block paths are.
   [[gnu::flatten]] VORLANTH_WIDE const Unit* TakePlainLinesWide(const Unit* next, const Unit* last,
                                                                 bool& other) {
-    return TakePlainLinesMasked<SpecialTextMaskWide>(next, last, other);
+    return TakePlainLinesMasked<SpecialTextMaskWide<true>>(next, last, other);
   }
 
   template <UnitMasker Mask>
@@ -293,7 +308,8 @@ private:
           specials.Take();
           break;
         }
-        const unsigned plain = PlainSpecialUnits(stop);
+        const unsigned plain = *stop == IdFieldEnd ? (JoinedAt(stop, next + IdFieldUnits) ? 0 : 1)
+                                                   : PlainSpecialUnits(stop);
         if (plain == 0) {
           other = true;
           return next;
@@ -338,6 +354,13 @@ private:
       // The unit after a NUL is the id of the entry the rest of the line becomes (the LF's
       // terminator when the NUL ends the text).
       ReportNul(unit == LineEnd ? TextTerminator : unit);
+    }
+    if (MarkColumn != 0) {
+      // The units after a byte-order mark in a text tell whether a second dump starts there.
+      MarkNext[MarkNextCount++] = unit;
+      if (unit == LineEnd || MarkNextCount == IdFieldUnits) {
+        ReportMarkInText();
+      }
     }
     if (Column == 0) {
       StartLine();
@@ -386,7 +409,16 @@ private:
         NulLine = Line;
         NulColumn = Column;
       } else if (unit == TextBom) {
-        Out.Report(CheckKind::ByteOrderMarkInText, Line, Column);
+        MarkLine = Line;
+        MarkColumn = Column;
+        MarkNextCount = 0;
+      } else if (unit == IdFieldEnd) {
+        // (After a CR or a byte-order mark, the line end or the second dump is named instead.)
+        if (Aligned && Column > 2 * IdFieldUnits - 1 &&
+            JoinedAt(Recent.data() + Recent.size(), Recent.data() + 1) &&
+            (Column == 2 * IdFieldUnits || (Recent[0] != 0x000D && Recent[0] != TextBom))) {
+          ReportJoined();
+        }
       } else if (IsLineBreakCharacter(unit)) {
         Out.Report(CheckKind::LineBreakCharacter, Line, Column, {LineBreakCharacterName(unit)});
       } else if (IsSuspectUnit(unit) || Pairs.HighPending) {
@@ -394,6 +426,53 @@ private:
       }
     }
     Previous = unit;
+    Remember(&unit, &unit + 1);
+  }
+
+  // Keeps the last units of a text, which a "=" may show to be an id field.
+  void Remember(const Unit* from, const Unit* to) {
+    const auto count = static_cast<std::size_t>(to - from);
+    if (count >= Recent.size()) {
+      std::copy(to - Recent.size(), to, Recent.begin());
+    } else {
+      std::copy(Recent.begin() + static_cast<std::ptrdiff_t>(count), Recent.end(), Recent.begin());
+      std::copy(from, to, Recent.end() - static_cast<std::ptrdiff_t>(count));
+    }
+  }
+
+  // Whether the "=" at `at` ends four upper-case hex digits that lie in the text (from
+  // `textStart`): an id field inside a text, where two lines were joined.
+  static bool JoinedAt(const Unit* at, const Unit* textStart) {
+    if (at - textStart < 4) {
+      return false;
+    }
+    return std::all_of(at - 4, at, [](Unit unit) {
+      return (unit >= '0' && unit <= '9') || (unit >= 'A' && unit <= 'F');
+    });
+  }
+
+  // "XXXX=" inside the text of this line, the "=" just taken: two lines joined, perhaps.
+  void ReportJoined() {
+    const Unit second = IdFieldValue(
+        std::array<Unit, IdFieldUnits>{Recent[1], Recent[2], Recent[3], Recent[4], IdFieldEnd}
+            .data());
+    const std::uint64_t column = Column - 4;
+    Out.Report(CheckKind::JoinedLinesGuess, Line, column, {IdText(second), IdText(Id)});
+    Out.FixIt("press Enter before \"" + IdText(second) + "=\" (line " + std::to_string(Line) +
+              ", column " + std::to_string(column) + ")");
+  }
+
+  // A byte-order mark in a text: where a second dump starts, when an id field follows it.
+  void ReportMarkInText() {
+    Unit id = 0;
+    const bool field = MarkNextCount == IdFieldUnits && ReadWellFormedIdField(MarkNext.data(), id);
+    Out.Report(CheckKind::ByteOrderMarkInText, MarkLine, MarkColumn,
+               {field ? ", as where two dumps were joined (an id field follows it)" : ""});
+    if (field) {
+      Out.FixIt("press Enter before the byte-order mark, then delete it (line " +
+                std::to_string(MarkLine) + ", column " + std::to_string(MarkColumn) + ")");
+    }
+    MarkColumn = 0;
   }
 
   // A unit read while the id fields are out of step with the lines.
@@ -505,6 +584,12 @@ private:
         Out.Report(
             CheckKind::OddIdSeparator, Line, 5,
             {field, QuotedUnits(std::span<const Unit>(Head.data() + 4, 1)), IdText(Id), text});
+      } else if (!mark && fifth != IdFieldEnd && !standIn && Line > 1 &&
+                 !std::all_of(Head.begin(), Head.begin() + 4, hexDigit)) {
+        // Nothing of an id field at all: the text of the line before, cut by a line break.
+        Out.Report(CheckKind::TextOnNextLine, Line, 1,
+                   {std::to_string(Line), std::to_string(Line - 1), field, IdText(Id), text});
+        Out.FixIt("join lines " + std::to_string(Line - 1) + " and " + std::to_string(Line));
       } else {
         Out.Report(mark ? CheckKind::ByteOrderMarkInIdField : CheckKind::BadIdField, Line, 1,
                    {field, IdText(Id), text});
@@ -576,11 +661,16 @@ private:
     if (empty) {
       Out.Report(slip.LastEmptyLine == line ? CheckKind::EmptyLine : CheckKind::EmptyLines, line, 1,
                  {LineRange(line, slip.LastEmptyLine), entries + lost});
+      Out.FixIt(slip.LastEmptyLine == line ? "delete line " + std::to_string(line)
+                                           : "delete lines " + LineRange(line, slip.LastEmptyLine));
     } else {
       Out.Report(CheckKind::ShortLine, line, 1,
                  {std::to_string(line), line > 1 ? TextGoesOn(line - 1) : "",
                   QuotedUnits(std::span<const Unit>(slip.Field.data(), slip.FieldLength)), entries,
                   lost});
+      if (line > 1) {
+        Out.FixIt("join lines " + std::to_string(line - 1) + " and " + std::to_string(line));
+      }
     }
   }
 
@@ -601,6 +691,12 @@ private:
   // A NUL in a text, reported at the next unit, which names the entry it makes.
   std::uint64_t NulLine = 0;
   std::uint64_t NulColumn = 0;
+  // A byte-order mark in a text, reported once the units after it are seen.
+  std::uint64_t MarkLine = 0;
+  std::uint64_t MarkColumn = 0;
+  std::array<Unit, IdFieldUnits> MarkNext{};
+  std::size_t MarkNextCount = 0;
+  std::array<Unit, 5> Recent{}; // the last units taken
   bool Ended = false;
   std::uint64_t FfffLine = 0;
   Slip Slipped;
@@ -721,5 +817,8 @@ CheckSummary CheckDumpUnits(Source& source, Report& report, IdRegister& ids) {
   tapped.Drain();
   lines.Finish(encoded.IdFieldCutShort);
   summary.NextLine = lines.NextLine;
+  summary.CrLfEverywhere = lines.CrLfEverywhere;
+  summary.LastLineOpen = lines.LastLineOpen;
+  summary.LastLineStart = lines.LastLineStart;
   return summary;
 }

@@ -12,6 +12,8 @@ struct FileChecked {
   std::uint64_t Entries = 0; // the entries the table holds, or would hold
   bool AsDump = false;       // read as a dump, not as a table
   bool ByName = false;       // the name said which (.txt or .lang)
+  bool Read = false;         // its contents were read (not refused at its first units)
+  bool CrLfEverywhere = false;
 };
 
 // Checks the dump or table `name` (a dump if its name ends in .txt, a table if in .lang, in any

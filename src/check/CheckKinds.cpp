@@ -38,8 +38,8 @@ const std::array<DiagnosticKind, static_cast<std::size_t>(CheckKind::Count)> Che
      "byte-order mark"},
     {E, "odd-length",
      "the file has an odd number of bytes, which no editor writes: a byte was lost or added "
-     "somewhere, and every unit after that place is misread; take the dump from a copy or decode "
-     "the table again"},
+     "{0}, and every character after that place is read one byte off{1}; take the dump from a "
+     "copy or decode the table again"},
     {W, "lone-byte", "a lone byte at the end, which no unit holds: it is ignored"},
     {W, "after-end-marker",
      "bytes after the end marker: the decoder ignores them, and a round trip loses them"},
@@ -74,6 +74,9 @@ const std::array<DiagnosticKind, static_cast<std::size_t>(CheckKind::Count)> Che
     {E, "bad-id-field",
      "the id field {0} is not four hex digits and \"=\": the encoder would store id {1} with the "
      "text {2}"},
+    {E, "text-on-next-line",
+     "line {0} seems to be the rest of line {1}'s text (a line break pasted into it?): the "
+     "encoder reads {2} as an id field and would store id {3} with the text {4}"},
     {W, "odd-id-separator",
      "the id field {0} has {1} where \"=\" belongs: the encoder still stores id {2} with the "
      "text {3}, as meant, but type \"=\" there, which every tool reads"},
@@ -81,8 +84,8 @@ const std::array<DiagnosticKind, static_cast<std::size_t>(CheckKind::Count)> Che
      "a byte-order mark (U+FEFF) at the start of a line, as where two dumps were joined: the "
      "encoder reads it into the id field {0} and would store id {1} with the text {2}"},
     {E, "mark-in-text",
-     "a byte-order mark (U+FEFF) inside a text, as where two dumps were joined: the encoder keeps "
-     "it, and everything after it on this line, in the text of this entry"},
+     "a byte-order mark (U+FEFF) inside a text{0}: the encoder keeps it, and everything after it "
+     "on this line, in the text of this entry"},
     {E, "nul-in-text", "a NUL in a text: in the table it ends the entry here{0}"},
     {E, "ffff-ends-table", "an FFFF id ends the table here: the {0} after it would be dropped"},
     {W, "ffff-on-last-line", "an FFFF id on the last line ends the table: its text is dropped"},
@@ -100,6 +103,9 @@ const std::array<DiagnosticKind, static_cast<std::size_t>(CheckKind::Count)> Che
      "the file uses CR line ends and has no LF: all its entries would become one; save it with "
      "LF (Unix) line ends"},
     {W, "duplicate-id", "id {0} is already used on line {1}"},
+    {W, "joined-lines",
+     "the text holds \"{0}=\" as if a line began there: if two lines were joined, entry {0} is "
+     "lost and its text stays in entry {1}'s"},
     // Table entries
     {W, "lf-in-table-text",
      "the text holds an LF, which a table may hold but a dump cannot carry: the dump splits the "
@@ -113,6 +119,20 @@ const std::array<DiagnosticKind, static_cast<std::size_t>(CheckKind::Count)> Che
     {W, "non-character", "{0} in a text"},
     {W, "line-break-character",
      "{0} in a text: an editor may show a line break here, but the table stores the character"},
+    // Against the original table
+    {E, "missing-entry", "entry {0} of the original ({1}) is missing: it stood {2}"},
+    {E, "joined-entries",
+     "entries {0} and {1} of the original are joined on this line: the table would keep "
+     "\"{1}=\" and the text after it in entry {0}'s, and lose entry {1}"},
+    {W, "added-entry", "entry {0} is not in the original: the table gains an entry"},
+    {W, "moved-entry",
+     "entry {0} stands elsewhere in the original ({1}): the order of the table's entries changes"},
+    {E, "changed-id",
+     "id {0} is not the original's: entry {1} ({2}) stood here, and the table would lose it{3}"},
+    {W, "placeholders", "the text {0} (the original: {1})"},
+    {W, "edge-spaces", "the text {0} (the original: {1})"},
+    {W, "numbers", "the text has the numbers {0}, the original {1}"},
+    {N, "untranslated", "entry {0} is still the original text"},
     {N, "first-used-here", "first used here"},
 }};
 

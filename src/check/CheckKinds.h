@@ -35,6 +35,7 @@ enum class CheckKind : std::uint8_t {
   EmptyLinesCutTable,
   ShortLastLine,
   BadIdField,
+  TextOnNextLine,
   OddIdSeparator,
   ByteOrderMarkInIdField,
   ByteOrderMarkInText,
@@ -46,6 +47,7 @@ enum class CheckKind : std::uint8_t {
   CrLfEverywhere,
   CrLineEnds,
   DuplicateIdLine,
+  JoinedLinesGuess,
   // Table entries
   LfInTableText,
   NoEndMarker,
@@ -55,6 +57,16 @@ enum class CheckKind : std::uint8_t {
   LoneSurrogate,
   NonCharacter,
   LineBreakCharacter,
+  // Against the original table
+  MissingEntry,
+  JoinedEntries,
+  AddedEntry,
+  MovedEntry,
+  ChangedId,
+  PlaceholdersDiffer,
+  EdgeSpacesDiffer,
+  NumbersDiffer,
+  StillOriginal,
   FirstUsedHere,
   Count
 };

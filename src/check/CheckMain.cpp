@@ -1,11 +1,14 @@
 // vorlanth_check: finds the edits that would corrupt a table silently, before it is encoded.
+#include "check/CheckAgainst.h"
 #include "check/CheckFile.h"
 #include "check/CheckKinds.h"
+#include "check/FileLines.h"
 #include "console/CommandLine.h"
 #include "console/Console.h"
 #include "console/Printable.h"
 #include "console/Reporter.h"
 #include "io/InOutError.h"
+#include "io/RecordFile.h"
 #include "platform/Platform.h"
 
 #include <algorithm>
@@ -21,7 +24,9 @@ constexpr int Clean = 0;
 constexpr int ErrorsFound = 1;
 constexpr int Trouble = 2; // a file could not be read, or the arguments were wrong
 
-const char* const UsageLine = "Usage: vorlanth_check [--strict] [--quiet] [--all] FILE...\n";
+const char* const UsageLine = "Usage: vorlanth_check [--against ORIGINAL.lang [--untranslated]] "
+                              "[--strict] [--quiet] [--all]\n"
+                              "                      [--brief] FILE...\n";
 
 void ShowHelp() {
   ConsoleWrite(UsageLine);
@@ -37,13 +42,22 @@ void ShowHelp() {
       "marker, duplicate ids. In the texts of both: lone surrogates, U+FFFE and U+FFFF, and\n"
       "U+0085, U+2028 and U+2029, which an editor may show as a line break.\n"
       "\n"
-      "Each finding is printed as FILE:LINE:COLUMN: error|warning: MESSAGE, in line order, and a\n"
+      "With --against, each file is also held against the table it was decoded from: entries\n"
+      "missing, added, joined, moved or given another id, and texts that lost a placeholder, a\n"
+      "tag, an escape, a space at either end or a number; a finding the original has too is only\n"
+      "counted.\n"
+      "\n"
+      "Each finding is printed as FILE:LINE:COLUMN: error|warning: MESSAGE [KIND], in line order,\n"
+      "then the line with a caret under the column, and what to do where that is certain; a\n"
       "duplicate id is followed by a note at its first use. Quoted text shows what cannot be\n"
       "seen as \\n, \\r, \\t or <U+XXXX>.\n"
       "\n"
+      "  --against ORIGINAL.lang  compare with the original table\n"
+      "  --untranslated  with --against, list the entries whose text is still the original\n"
       "  --strict   count warnings as errors (and print them as errors)\n"
       "  --quiet    print only the errors\n"
       "  --all      print every finding (otherwise at most 100 of one kind a file)\n"
+      "  --brief    one line a finding, without the line, caret and fix\n"
       "  --help     print this help and exit\n"
       "  --version  print the version and exit\n"
       "\n"
@@ -52,8 +66,11 @@ void ShowHelp() {
 }
 
 struct Options {
-  ReporterOptions Report{.MoreHint = " (--all shows them)"};
+  ReporterOptions Report{.MoreHint = " (--all shows them)", .KindNames = true};
   std::vector<std::string> Files;
+  std::string Original; // --against
+  bool ListStillOriginal = false;
+  bool Brief = false;
 };
 
 // Checks one file and prints its findings and summary; returns its exit status.
@@ -61,11 +78,32 @@ int CheckOne(const std::string& name, const Options& options, IdRegister& ids) {
   Reporter reporter(name, options.Report);
   // Withdrawn once every line turns out to end in CR LF.
   reporter.HoldUntilEnd(CheckKind::CrBeforeLf);
+  reporter.HoldUntilEnd(CheckKind::NoLfAtEnd); // withdrawn when a byte was lost on the last line
+  const bool against = !options.Original.empty();
+  if (against) {
+    // Decided again against the original once the file has been read.
+    for (const CheckKind kind : AgainstRedecides) {
+      reporter.HoldUntilEnd(kind);
+    }
+    reporter.HoldUntilEnd(CheckKind::CrLfEverywhere);
+  }
   FileChecked checked;
+  FileLines lines;
+  AgainstCounts counts;
   try {
     if (const PathKind kind = CheckFile(name, reporter, ids, checked); kind != PathKind::Regular) {
       ConsoleWriteError("vorlanth_check: " + Printable(name) + ": " + PathKindReason(kind) + "\n");
       return Trouble;
+    }
+    if (!options.Brief && lines.Open(name, !checked.AsDump)) {
+      reporter.ShowLines(&lines);
+    }
+    if (against && checked.Read) {
+      counts = CheckAgainst(name, options.Original,
+                            {.Table = !checked.AsDump,
+                             .CrLfEverywhere = checked.CrLfEverywhere,
+                             .ListStillOriginal = options.ListStillOriginal},
+                            ids, reporter);
     }
   } catch (const Exception& failure) {
     if (ConsoleOutputFailed()) {
@@ -80,18 +118,52 @@ int CheckOne(const std::string& name, const Options& options, IdRegister& ids) {
     const char* how = checked.ByName   ? ""
                       : checked.AsDump ? " (read as a dump)"
                                        : " (read as a table)";
+    std::string compared;
+    if (against && checked.Read) {
+      compared = "; " + std::to_string(counts.StillOriginal) + " of " +
+                 std::to_string(counts.Paired) + " entries still the original";
+      if (counts.AlsoInOriginal != 0) {
+        compared += "; " + Counted(counts.AlsoInOriginal, "finding", "findings") +
+                    " also in the original, not shown";
+      }
+    }
     ConsoleWrite(Printable(name) + ": " + Counted(checked.Entries, "entry", "entries") + ", " +
                  Counted(reporter.Errors, "error", "errors") + ", " +
-                 Counted(reporter.Warnings, "warning", "warnings") + how + "\n");
+                 Counted(reporter.Warnings, "warning", "warnings") + how + compared + "\n");
   }
   return reporter.Errors != 0 ? ErrorsFound : Clean;
+}
+
+// Why the table given to --against cannot serve as the original, or nothing.
+std::string RefuseOriginal(const std::string& name) {
+  if (HasExtension(name, ".txt")) {
+    return "is a dump; --against takes the table (.lang) the dump was decoded from";
+  }
+  RecordFile file;
+  if (!OpenExisting(file, name)) {
+    return PathKindReason(PlatformPathKind(name));
+  }
+  if (file.OpenFailure != 0) {
+    try {
+      RaiseOsError(file.OpenFailure);
+    } catch (const Exception& failure) {
+      return FailureReason(failure);
+    }
+  }
+  return "";
 }
 
 int Run(const std::vector<std::string>& arguments) {
   Options options;
   bool optionsEnd = false;
+  bool originalNext = false;
   for (const std::string& argument : arguments) {
-    if (optionsEnd || argument.size() < 2 || argument[0] != '-') {
+    if (originalNext) {
+      options.Original = argument;
+      originalNext = false;
+    } else if (!optionsEnd && argument.starts_with("--against=")) {
+      options.Original = argument.substr(10);
+    } else if (optionsEnd || argument.size() < 2 || argument[0] != '-') {
       for (std::string& name : PlatformExpandArgument(argument)) {
         options.Files.push_back(std::move(name));
       }
@@ -109,14 +181,32 @@ int Run(const std::vector<std::string>& arguments) {
       options.Report.Quiet = true;
     } else if (argument == "--all") {
       options.Report.All = true;
+    } else if (argument == "--against") {
+      originalNext = true;
+    } else if (argument == "--untranslated") {
+      options.ListStillOriginal = true;
+    } else if (argument == "--brief") {
+      options.Brief = true;
     } else {
       ConsoleWriteError("vorlanth_check: unknown option " + argument + "\n" + UsageLine);
       return Trouble;
     }
   }
+  if (originalNext || (options.ListStillOriginal && options.Original.empty())) {
+    ConsoleWriteError(std::string("vorlanth_check: --against needs the original table (--against "
+                                  "ORIGINAL.lang)\n") +
+                      UsageLine);
+    return Trouble;
+  }
   if (options.Files.empty()) {
     ConsoleWriteError(std::string("vorlanth_check: no file to check\n") + UsageLine);
     return Trouble;
+  }
+  if (!options.Original.empty()) {
+    if (const std::string refused = RefuseOriginal(options.Original); !refused.empty()) {
+      ConsoleWriteError("vorlanth_check: " + Printable(options.Original) + ": " + refused + "\n");
+      return Trouble;
+    }
   }
   int status = Clean;
   const auto ids = std::make_unique<IdRegister>();

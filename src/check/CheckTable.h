@@ -3,6 +3,7 @@
 
 #include "check/CheckDump.h"
 #include "check/Diagnostics.h"
+#include "check/TextMasks.h"
 #include "convert/FindUnit.h"
 #include "convert/Formats.h"
 
@@ -83,7 +84,7 @@ template <class Report>
 [[gnu::flatten]] VORLANTH_WIDE const Unit*
 TakePlainEntriesWide(const Unit* next, const Unit* last, std::uint64_t& entry, std::uint64_t& ended,
                      IdRegister& ids, Report& report) {
-  return TakePlainEntries<SpecialTextMaskWide>(next, last, entry, ended, ids, report);
+  return TakePlainEntries<SpecialTextMaskWide<>>(next, last, entry, ended, ids, report);
 }
 
 } // namespace detail
@@ -108,7 +109,8 @@ CheckSummary CheckTableUnits(Source& source, Report& report, IdRegister& ids) {
         const Unit* const to =
             WideScanAvailable()
                 ? detail::TakePlainEntriesWide(from, last, entry, ended, ids, report)
-                : detail::TakePlainEntries<SpecialTextMask>(from, last, entry, ended, ids, report);
+                : detail::TakePlainEntries<SpecialTextMask<>>(from, last, entry, ended, ids,
+                                                              report);
         used += static_cast<std::size_t>(to - from);
         const Unit unit = chunk[used];
         if (unit == EndMarkerId) {
@@ -123,7 +125,7 @@ CheckSummary CheckTableUnits(Source& source, Report& report, IdRegister& ids) {
       if (!pairs.HighPending) {
         // Plain text needs no more than to be counted.
         const Unit* const stop =
-            FindSpecialTextUnit(chunk.data() + used, chunk.data() + chunk.size());
+            FindSpecialTextUnit<>(chunk.data() + used, chunk.data() + chunk.size());
         const auto plain = static_cast<std::size_t>(stop - (chunk.data() + used));
         column += plain;
         used += plain;

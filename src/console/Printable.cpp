@@ -124,15 +124,56 @@ std::string Quoted(std::string_view text) {
   return '"' + PrintableUtf8(text, true) + '"';
 }
 
+namespace {
+
+// The code point at units[i], a surrogate pair taken whole (i then moves onto its second unit).
+std::uint32_t CodeAt(std::span<const Unit> units, std::size_t& i) {
+  std::uint32_t code = units[i];
+  if (code >= 0xD800 && code <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
+      units[i + 1] <= 0xDFFF) {
+    code = 0x10000 + ((code - 0xD800) << 10) + (units[++i] - 0xDC00);
+  }
+  return code;
+}
+
+// Whether a terminal gives the character two columns: the East Asian wide and full-width ranges.
+bool IsWide(std::uint32_t code) {
+  return (code >= 0x1100 && code <= 0x115F) || (code >= 0x2E80 && code <= 0xA4CF) ||
+         (code >= 0xAC00 && code <= 0xD7A3) || (code >= 0xF900 && code <= 0xFAFF) ||
+         (code >= 0xFE30 && code <= 0xFE4F) || (code >= 0xFF00 && code <= 0xFF60) ||
+         (code >= 0xFFE0 && code <= 0xFFE6) || (code >= 0x1F300 && code <= 0x1F64F) ||
+         (code >= 0x1F900 && code <= 0x1F9FF) || (code >= 0x20000 && code <= 0x3FFFD);
+}
+
+} // namespace
+
 std::string QuotedUnits(std::span<const Unit> units) {
   std::string text = "\"";
   for (std::size_t i = 0; i < units.size(); ++i) {
-    std::uint32_t code = units[i];
-    if (code >= 0xD800 && code <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
-        units[i + 1] <= 0xDFFF) {
-      code = 0x10000 + ((code - 0xD800) << 10) + (units[++i] - 0xDC00);
-    }
-    AppendPrintable(text, code, true);
+    AppendPrintable(text, CodeAt(units, i), true);
   }
   return text + "\"";
+}
+
+std::string ShownUnits(std::span<const Unit> units, std::size_t caretUnit,
+                       std::size_t& caretColumn) {
+  std::string text;
+  std::size_t column = 0;
+  caretColumn = 0;
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    if (i <= caretUnit) {
+      caretColumn = column;
+    }
+    const std::uint32_t code = CodeAt(units, i);
+    const std::size_t before = text.size();
+    AppendPrintable(text, code, false);
+    // An escape is ASCII, one column a byte; a character shown as itself takes one or two.
+    column += text.size() - before > 1 && text[before] != '\\' && text[before] != '<'
+                  ? (IsWide(code) ? 2 : 1)
+                  : text.size() - before;
+  }
+  if (caretUnit >= units.size()) {
+    caretColumn = column;
+  }
+  return text;
 }

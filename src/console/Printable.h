@@ -19,3 +19,9 @@ std::string Quoted(std::string_view text);
 
 // UTF-16 units (a table's or a dump's text), quoted, as UTF-8.
 std::string QuotedUnits(std::span<const Unit> units);
+
+// UTF-16 units (a line of a dump) as they read on a terminal, escaped as QuotedUnits escapes them
+// but without quotes; `caretUnit` (an index into `units`, or units.size()) is turned into the
+// terminal column (from 0) where its character is shown, wide characters taking two.
+std::string ShownUnits(std::span<const Unit> units, std::size_t caretUnit,
+                       std::size_t& caretColumn);

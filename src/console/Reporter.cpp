@@ -49,7 +49,11 @@ void Reporter::Keep(const DiagnosticKind& kind, std::uint64_t line, std::uint64_
     PrintRecords(false);
   }
   ++CountOf(kind).Kept;
-  Records.push_back({{line, column, std::move(message)}, &kind, CountsAsError(kind), std::nullopt});
+  if (Options.KindNames) {
+    message += std::string(" [") + kind.Name + "]";
+  }
+  Records.push_back(
+      {{line, column, std::move(message)}, &kind, CountsAsError(kind), std::nullopt, {}});
 }
 
 void Reporter::AddNote(std::uint64_t line, std::uint64_t column, const DiagnosticKind& kind,
@@ -59,13 +63,28 @@ void Reporter::AddNote(std::uint64_t line, std::uint64_t column, const Diagnosti
   }
 }
 
-void Reporter::WithdrawKind(const DiagnosticKind& kind) {
+std::uint64_t Reporter::WithdrawKind(const DiagnosticKind& kind) {
   KindCount& count = CountOf(kind);
-  (CountsAsError(kind) ? Errors : Warnings) -= count.Found;
+  const std::uint64_t found = count.Found;
+  if (kind.Level != Severity::Note) {
+    (CountsAsError(kind) ? Errors : Warnings) -= found;
+  }
   count.Found = 0;
   count.Kept = 0;
   std::erase_if(Records, [&kind](const Record& record) { return record.Kind == &kind; });
+  return found;
 }
+
+namespace {
+
+// The margin before a shown line: its number, right-aligned, or as many spaces.
+std::string Gutter(std::uint64_t line, bool numbered) {
+  std::string number = std::to_string(line);
+  number.insert(0, number.size() < 5 ? 5 - number.size() : 0, ' ');
+  return (numbered ? number : std::string(number.size(), ' ')) + ' ';
+}
+
+} // namespace
 
 void Reporter::Print(const Record& record, std::string& text) const {
   const auto line = [&](const Place& at, const char* level) {
@@ -74,10 +93,41 @@ void Reporter::Print(const Record& record, std::string& text) const {
             (at.Column != 0 ? ':' + std::to_string(at.Column) : std::string()) + ": " + level +
             ": " + at.Message + '\n';
   };
-  line(record.At, record.Error ? "error" : "warning");
+  line(record.At, record.Error                           ? "error"
+                  : record.Kind->Level == Severity::Note ? "note"
+                                                         : "warning");
+  ShowLine(record.At, text);
+  if (!record.Fix.empty() && Lines != nullptr) {
+    text += Gutter(record.At.Line, false) + "| fix: " + record.Fix + '\n';
+  }
   if (record.NoteAt) {
     line(*record.NoteAt, "note");
+    ShowLine(*record.NoteAt, text);
   }
+}
+
+void Reporter::ShowLine(const Place& at, std::string& text) const {
+  std::vector<Unit> units;
+  if (Lines == nullptr || at.Column == 0 || !Lines->Line(at.Line, units)) {
+    return;
+  }
+  // A long line is shown around the column, as much as a terminal holds.
+  constexpr std::size_t Around = 60;
+  const std::size_t caret = std::min<std::uint64_t>(at.Column - 1, units.size());
+  const std::size_t first = caret > Around ? caret - Around : 0;
+  const std::size_t last = std::min(units.size(), caret + Around);
+  std::size_t column = 0;
+  std::string shown =
+      ShownUnits(std::span<const Unit>(units).subspan(first, last - first), caret - first, column);
+  if (first != 0) {
+    shown.insert(0, "...");
+    column += 3;
+  }
+  if (last != units.size()) {
+    shown += "...";
+  }
+  text += Gutter(at.Line, true) + "| " + shown + '\n' + Gutter(at.Line, false) + "| " +
+          std::string(column, ' ') + "^\n";
 }
 
 void Reporter::Write(std::string_view text) const {

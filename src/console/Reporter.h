@@ -5,6 +5,8 @@
 // and keeps counting past the cap, so that the summary and the exit status stay true.
 #pragma once
 
+#include "io/Unit.h"
+
 #include <cstdint>
 #include <initializer_list>
 #include <optional>
@@ -33,6 +35,19 @@ struct ReporterOptions {
   bool All = false;     // no cap on the diagnostics of one kind
   bool ToError = false; // printed on the standard error stream, as gettext's tools print theirs
   const char* MoreHint = ""; // after "N more like this": how to see them
+  bool KindNames = false;    // each message ends in its kind's short name: "[crlf]"
+};
+
+// The lines of the file a reporter reports on, shown under each finding with a caret under its
+// column, as compilers show theirs.
+class SourceLines {
+public:
+  SourceLines() = default;
+  SourceLines(const SourceLines&) = delete;
+  SourceLines& operator=(const SourceLines&) = delete;
+  virtual ~SourceLines() = default;
+  // The units of line `number` (from 1), without its line end; false when there is no such line.
+  virtual bool Line(std::uint64_t number, std::vector<Unit>& units) = 0;
 };
 
 class Reporter {
@@ -87,8 +102,19 @@ public:
     }
   }
 
-  // Takes back every finding of a kind, when one finding found later says it all better.
-  template <class Kind> void Withdraw(Kind kind) { WithdrawKind(Describe(kind)); }
+  // What to do about the finding reported last, where it is certain: "join lines 4 and 5".
+  void FixIt(std::string fix) {
+    if (LastKept && !Records.empty()) {
+      Records.back().Fix = std::move(fix);
+    }
+  }
+
+  // Shows each finding's line from `lines` (which outlives the reporter's last Flush), or none.
+  void ShowLines(SourceLines* lines) { Lines = lines; }
+
+  // Takes back every finding of a kind, when one finding found later says it all better;
+  // returns how many there were.
+  template <class Kind> std::uint64_t Withdraw(Kind kind) { return WithdrawKind(Describe(kind)); }
 
   // Keeps the findings of a kind that may be withdrawn until the end, even where --all prints
   // the others in blocks as they come, so that a withdrawn finding is never printed.
@@ -115,6 +141,7 @@ private:
     const DiagnosticKind* Kind;
     bool Error;
     std::optional<Place> NoteAt;
+    std::string Fix;
   };
 
   struct KindCount {
@@ -131,9 +158,12 @@ private:
   }
   KindCount& FindCount(const DiagnosticKind& kind);
   // Counts a finding; true when it is to be kept and printed. Inline: a file may hold millions.
+  // A kind of severity Note stands alone (a list the user asked for): printed, never counted.
   bool Count(const DiagnosticKind& kind) {
     const bool error = CountsAsError(kind);
-    ++(error ? Errors : Warnings);
+    if (kind.Level != Severity::Note) {
+      ++(error ? Errors : Warnings);
+    }
     KindCount& count = CountOf(kind);
     ++count.Found;
     LastKept = (error || !Options.Quiet) && (Options.All || count.Kept < CapPerKind);
@@ -150,11 +180,13 @@ private:
   }
   void AddNote(std::uint64_t line, std::uint64_t column, const DiagnosticKind& kind,
                std::span<const std::string> arguments);
-  void WithdrawKind(const DiagnosticKind& kind);
+  std::uint64_t WithdrawKind(const DiagnosticKind& kind);
   [[nodiscard]] bool CountsAsError(const DiagnosticKind& kind) const {
     return kind.Level == Severity::Error || (Options.Strict && kind.Level == Severity::Warning);
   }
   void Print(const Record& record, std::string& text) const;
+  // The line `at` names and a caret under its column, when the file has that line.
+  void ShowLine(const Place& at, std::string& text) const;
   // Prints what is held, in line and column order; all of it, or all but the held kinds.
   void PrintRecords(bool all);
   void Write(std::string_view text) const;
@@ -163,6 +195,7 @@ private:
   ReporterOptions Options;
   std::vector<Record> Records;
   std::vector<const DiagnosticKind*> Held;
+  SourceLines* Lines = nullptr;
   bool LastKept = false;
   std::vector<KindCount> Counts;  // a file meets few kinds: looked through, the last one first
   KindCount* LastCount = nullptr; // into Counts, set again whenever Counts grows

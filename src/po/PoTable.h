@@ -6,6 +6,8 @@
 #include "convert/DecodeUnits.h"
 #include "convert/FindUnit.h"
 #include "convert/Formats.h"
+#include "convert/TableEntries.h"
+#include "convert/TextCompare.h"
 #include "po/PoFormat.h"
 #include "po/PoKinds.h"
 
@@ -72,58 +74,11 @@ bool Carriable(std::span<const Unit> text);
 std::string ToUtf8(std::span<const Unit> text);
 std::vector<Unit> ToUnits(std::string_view text);
 
-// The placeholders of a text, sorted: printf conversions (%s, %5.2f, %1$s, %%), braces ({0},
-// {name}), tags (<b>, </color>) and BBCode tags ([b], [color=red], [/color]).
-std::vector<std::string> Placeholders(std::string_view text);
-
-// Whether a text is a C format string with at least one conversion, as xgettext marks one
-// "c-format": every percent sign starts a conversion ("100% sure" is prose, not a format).
-bool IsCFormat(std::string_view text);
-
 // Why a paired export writes a translation fuzzy, or nullptr: gettext's tools refuse a pair that
 // differs in a line break at either end, or in its C format conversions (their order included),
 // unless it is fuzzy; other placeholders that differ need a look; and a text left as the
 // original would look translated.
 const char* FuzzyReason(std::string_view original, std::string_view translation);
-
-// Whether two texts differ in a line break at the start or at the end (non-empty texts).
-inline bool EdgeLineBreaksDiffer(std::string_view a, std::string_view b) {
-  return (a.front() == '\n') != (b.front() == '\n') || (a.back() == '\n') != (b.back() == '\n');
-}
-
-// One entry of a table, read from a unit source.
-enum class TableStep { Entry, EndMarker, End };
-struct TableEntry {
-  Unit Id = 0;
-  std::vector<Unit> Text;
-  bool Terminated = false; // false only for a last entry that the file cuts off
-};
-
-template <class Source> TableStep ReadTableEntry(Source& source, TableEntry& entry) {
-  std::span<const Unit> chunk = source.Peek();
-  if (chunk.empty()) {
-    return TableStep::End;
-  }
-  entry.Id = chunk[0];
-  source.Advance(1);
-  if (entry.Id == EndMarkerId) {
-    return TableStep::EndMarker;
-  }
-  entry.Text.clear();
-  entry.Terminated = false;
-  for (chunk = source.Peek(); !chunk.empty(); chunk = source.Peek()) {
-    const Unit* const end = FindUnit(chunk.data(), chunk.data() + chunk.size(), TextTerminator);
-    entry.Text.insert(entry.Text.end(), chunk.data(), end);
-    const auto used = static_cast<std::size_t>(end - chunk.data());
-    if (used < chunk.size()) {
-      source.Advance(used + 1);
-      entry.Terminated = true;
-      break;
-    }
-    source.Advance(used);
-  }
-  return TableStep::Entry;
-}
 
 // Where the entries of a translated table are, by id and occurrence (its N-th entry of an id
 // pairs with the original's N-th): an export reads each text when it needs it, through `Texts`
@@ -327,9 +282,8 @@ ImportCounts ImportUnits(Source& original, const PoCatalog& catalog, bool useFuz
     }
     sink.PutUnit(entry.Id);
     if (use) {
-      const std::vector<std::string> want = Placeholders(use->Id);
-      const std::vector<std::string> have = Placeholders(use->Str);
-      if (want != have) {
+      const TextDifferences differences = CompareTexts(use->Id, use->Str);
+      if (!differences.Lacks.empty() || !differences.Adds.empty()) {
         const auto list = [](const std::vector<std::string>& items) {
           std::string text;
           for (const std::string& item : items) {
@@ -341,9 +295,9 @@ ImportCounts ImportUnits(Source& original, const PoCatalog& catalog, bool useFuz
           return text.empty() ? std::string("none") : text;
         };
         report.Report(PoKind::PlaceholdersDiffer, use->Line, 0,
-                      {Quoted(key), list(have), list(want)});
+                      {Quoted(key), list(Placeholders(use->Str)), list(Placeholders(use->Id))});
       }
-      if (EdgeLineBreaksDiffer(use->Id, use->Str)) {
+      if (differences.EdgeLineBreaks) {
         report.Report(PoKind::LineBreaksDiffer, use->Line, 0, {Quoted(key)});
       }
       if (keys.Repeat() >= 2) {

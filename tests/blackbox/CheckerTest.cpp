@@ -39,8 +39,40 @@ struct CheckCase {
   std::string Bytes;
   std::vector<std::string> Expected;
   int Status;
-  const char* Words = ""; // what the messages must say, beyond where
+  const char* Words = "";    // what the messages must say, beyond where
+  std::string Original = {}; // checked --against this table, when there is one
 };
+
+// A table of texts with ids from 1 on, and its dump with some lines changed: the original a
+// translator was given and what they made of it.
+const std::vector<std::u16string> OriginalTexts = {u"New game", u"Load %s", u"<b>Options</b>",
+                                                   u"Options",  u"Quit",    u"Score: 100",
+                                                   u" Volume",  u"Hello\r", u"Bye"};
+std::string OriginalTable() {
+  Units units;
+  for (std::size_t i = 0; i < OriginalTexts.size(); ++i) {
+    units.push_back(static_cast<std::uint16_t>(i + 1));
+    units.insert(units.end(), OriginalTexts[i].begin(), OriginalTexts[i].end());
+    units.push_back(0);
+  }
+  units.push_back(0xFFFF);
+  return Bytes(units);
+}
+// The dump of OriginalTable with line N (from 1) replaced by `edits`' text for N ("" deletes it).
+std::string EditedDump(const std::vector<std::pair<std::size_t, std::u16string>>& edits) {
+  std::u16string dump;
+  for (std::size_t i = 0; i < OriginalTexts.size(); ++i) {
+    std::u16string line = u"000" + std::u16string(1, static_cast<char16_t>(u'1' + i)) + u"=" +
+                          OriginalTexts[i] + u"\n";
+    for (const auto& [number, text] : edits) {
+      if (number == i + 1) {
+        line = text;
+      }
+    }
+    dump += line;
+  }
+  return Bom + Bytes(dump);
+}
 
 // 40 lines of plain text with ids from 0100 (or 0300) on, as a dump or as a table: enough for
 // the paths that take whole lines at a time to run before and after the slips between them.
@@ -104,7 +136,18 @@ TEST_F(Checker, FindsEachSlipWhereItIs) {
        1},
       {"an empty line", "t.txt", Bom + Bytes(u"0001=a\n\n0002=b\n"), {"2:1: error"}, 1},
       {"a lost \"=\"", "t.txt", Bom + Bytes(u"0001a\n0002=b\n"), {"1:1: error"}, 1},
-      {"a pasted line break", "t.txt", Bom + Bytes(u"0001=Hello\nWorld\n"), {"2:1: error"}, 1},
+      {"a pasted line break",
+       "t.txt",
+       Bom + Bytes(u"0001=Hello\nWorld\n"),
+       {"2:1: error"},
+       1,
+       "line 2 seems to be the rest of line 1's text"},
+      {"two lines joined",
+       "t.txt",
+       Bom + Bytes(u"0003=x\n0004=Optionen0005=Beenden\n0006=y\n"),
+       {"2:14: warning"},
+       0,
+       "fix: press Enter before \"0005=\" (line 2, column 14)"},
       {"a line break pasted into a text",
        "t.txt",
        Bom + Bytes(u"0001=Optio\nnen\n0003=x\n0004=y\n"),
@@ -143,7 +186,13 @@ TEST_F(Checker, FindsEachSlipWhereItIs) {
        Bom + Bytes(u"0001=\u00E4ndern\uFEFF0100=Zweite\n"),
        {"1:12: error"},
        1,
-       "byte-order mark (U+FEFF)"},
+       "byte-order mark (U+FEFF) inside a text, as where two dumps were joined"},
+      {"a byte-order mark alone inside a text: no second dump follows it",
+       "t.txt",
+       Bom + Bytes(u"0001=\uFEFFx\n"),
+       {"1:6: error"},
+       1,
+       "a byte-order mark (U+FEFF) inside a text: the encoder keeps it"},
       {"two dumps joined at a line start",
        "t.txt",
        Bom + Bytes(u"0001=a\n\uFEFF0100=Zweite\n"),
@@ -206,12 +255,21 @@ TEST_F(Checker, FindsEachSlipWhereItIs) {
        1,
        "the rest of the line becomes entry 0030 (the character after the NUL read as its id), "
        "the id line 1 already uses"},
-      {"a dump of odd length",
+      {"a stray byte after the last line, which the encoder ignores",
        "t.txt",
        Bom + Bytes(u"0001=a\n") + "\x01",
-       {"1:1: error"},
+       {"2:1: warning"},
+       0,
+       "a lone byte at the end"},
+      {"a byte lost in the middle: found where the text turns to garbage",
+       "t.txt",
+       [] {
+         std::string bytes = Bom + Bytes(u"0001=abc\n0002=def\n0003=ghi\n");
+         return bytes.erase(2 + 2 * (9 + 6), 1); // the first byte of "e"
+       }(),
+       {"2:7: error"},
        1,
-       "odd number of bytes"},
+       "a byte was lost or added just before here"},
       {"an empty table", "t.lang", "", {"1:1: error"}, 1, "the file is empty"},
       {"a clean table", "t.lang", Bytes(Units{1, 'a', 0, 2, 0, 0xFFFF}), {}, 0},
       {"no end marker", "t.lang", Bytes(Units{1, 'a', 0, 2, 'b', 0}), {"2:4: error"}, 1},
@@ -237,10 +295,62 @@ TEST_F(Checker, FindsEachSlipWhereItIs) {
        {"1:3: error", "2:1: warning"},
        1},
       {"a dump under another name", "t.dat", Bom + Bytes(u"0001=a\n\n"), {"2:1: error"}, 1},
+      // Against the original table: the untouched decode finds nothing (its CR is the game's).
+      {"the original's own dump",
+       "t.txt",
+       EditedDump({}),
+       {},
+       0,
+       "9 of 9 entries still the original; 1 finding also in the original, not shown",
+       OriginalTable()},
+      {"a line deleted",
+       "t.txt",
+       EditedDump({{5, u""}}),
+       {"5:1: error"},
+       1,
+       "entry 0005 of the original (\"Quit\") is missing: it stood after entry 0004 (line 4)",
+       OriginalTable()},
+      {"two lines joined, against the original",
+       "t.txt",
+       EditedDump({{4, u"0004=Optionen0005=Beenden\n"}, {5, u""}}),
+       {"4:14: error"},
+       1,
+       "entries 0004 and 0005 of the original are joined",
+       OriginalTable()},
+      {"a line added and two swapped",
+       "t.txt",
+       EditedDump({{2, u"0003=<b>Optionen</b>\n"}, {3, u"0002=Laden %s\n0010=neu\n"}}),
+       {"2:1: warning", "4:1: warning"},
+       0,
+       "entry 0003 stands elsewhere in the original (after entry 0002)",
+       OriginalTable()},
+      {"an id mistyped, to a free id and to another entry's",
+       "t.txt",
+       EditedDump({{9, u"000A=Tschüss\n"}, {4, u"0005=Optionen\n"}}),
+       {"4:1: error", "9:1: error"},
+       1,
+       "id 0005 is not the original's: entry 0004 (\"Options\") stood here, and the table would "
+       "lose it; 0005 is another entry of the original",
+       OriginalTable()},
+      {"a placeholder dropped, a tag broken, a space and a number lost",
+       "t.txt",
+       EditedDump({{2, u"0002=Laden\n"},
+                   {3, u"0003=<b>Optionen\n"},
+                   {6, u"0006=Punkte: 10\n"},
+                   {7, u"0007=Lautstärke\n"}}),
+       {"2:6: warning", "3:6: warning", "6:6: warning", "7:6: warning"},
+       0,
+       "the text lacks \"</b>\" (the original: \"<b>Options</b>\")",
+       OriginalTable()},
   };
   for (const CheckCase& c : cases) {
     WriteFile(c.File, c.Bytes);
-    const RunResult r = Check({c.File});
+    std::vector<std::string> arguments{c.File};
+    if (!c.Original.empty()) {
+      WriteFile("original.lang", c.Original);
+      arguments = {"--against", "original.lang", c.File};
+    }
+    const RunResult r = Check(arguments);
     EXPECT_EQ(r.Status, c.Status) << c.Name << "\n" << r.Out << r.Err;
     EXPECT_EQ(Found(r.Out, c.File), c.Expected) << c.Name << "\n" << r.Out;
     EXPECT_NE(r.Out.find(c.Words), std::string::npos) << c.Name << "\n" << r.Out;
@@ -268,11 +378,22 @@ TEST_F(Checker, CommandLine) {
   r = Check({"--quiet", "good.txt", "bad.txt"});
   EXPECT_EQ(r.Status, 1);
   EXPECT_EQ(r.Out, "bad.txt:2:1: error: line 2 is empty: the encoder reads its LF into an id "
-                   "field, and would make entry 0002 with the text \"=b\"\n");
+                   "field, and would make entry 0002 with the text \"=b\" [empty-line]\n"
+                   "    2 | \n"
+                   "      | ^\n"
+                   "      | fix: delete line 2\n");
+  // Both texts of a duplicate id, each under its line; --brief keeps one line a finding.
   r = Check({"--quiet", "--strict", "good.txt"});
   EXPECT_EQ(r.Status, 1);
-  EXPECT_EQ(r.Out, "good.txt:2:1: error: id 0001 is already used on line 1\n"
-                   "good.txt:1:1: note: first used here\n");
+  EXPECT_EQ(r.Out, "good.txt:2:1: error: id 0001 is already used on line 1 [duplicate-id]\n"
+                   "    2 | 0001=b\n"
+                   "      | ^\n"
+                   "good.txt:1:1: note: first used here\n"
+                   "    1 | 0001=a\n"
+                   "      | ^\n");
+  EXPECT_EQ(Check({"--quiet", "--strict", "--brief", "good.txt"}).Out,
+            "good.txt:2:1: error: id 0001 is already used on line 1 [duplicate-id]\n"
+            "good.txt:1:1: note: first used here\n");
 
   // At most 100 of a kind, then how many more; --all prints every one.
   std::u16string repeated;

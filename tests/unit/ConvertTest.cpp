@@ -1,6 +1,7 @@
 // The conversions over memory: fixed cases, agreement with a plain unit-at-a-time reading of the
 // formats wherever chunk boundaries fall, and round trips.
 #include "MemoryUnits.h"
+#include "check/TextMasks.h"
 #include "convert/Conversions.h"
 #include "convert/DecodeUnits.h"
 #include "convert/EncodeUnits.h"
@@ -319,9 +320,10 @@ TEST(FindUnit, FirstMatchAtEveryOffsetForEachScan) {
 }
 
 TEST(FindSpecialTextUnit, EveryLaneAndEveryKind) {
-  // Each kind of special unit, and the plain units just below and between them, at every offset.
+  // Each kind of special unit, and the plain units just below and between them, at every offset;
+  // "=" is special in a dump's texts only.
   for (const Unit special : {Unit{0x0000}, Unit{0x000A}, Unit{0x000D}, Unit{0x0085}, Unit{0x2028},
-                             Unit{0x2029}, Unit{0xD800}, Unit{0xDFFF}, Unit{0xFFFF}}) {
+                             Unit{0x2029}, Unit{0xD800}, Unit{0xDFFF}, Unit{0xFFFF}, Unit{'='}}) {
     for (std::size_t at = 0; at < 40; ++at) {
       Units text(40, Unit{0xD7FF});
       text[1] = 0x000B;
@@ -330,9 +332,21 @@ TEST(FindSpecialTextUnit, EveryLaneAndEveryKind) {
       text[4] = 0x202A;
       text[5] = 0x0084;
       text[6] = 0x000C;
+      text[7] = '<';
       text[at] = special;
-      const Unit* found = FindSpecialTextUnit(text.data(), text.data() + text.size());
+      const Unit* const end = text.data() + text.size();
+      const Unit* found = FindSpecialTextUnit(text.data(), end);
+      ASSERT_EQ(found - text.data(), special == '=' ? 40 : static_cast<long>(at))
+          << "unit " << special;
+      found = FindSpecialTextUnit<true>(text.data(), end);
       ASSERT_EQ(found - text.data(), static_cast<long>(at)) << "unit " << special;
+      // The masks find the same, 64 units at a time.
+      text.resize(64, Unit{0xD7FF});
+      const std::uint64_t bit = std::uint64_t{1} << at;
+      ASSERT_EQ(SpecialTextMask<true>(text.data(), 0), bit) << "unit " << special;
+      if (WideScanAvailable()) {
+        ASSERT_EQ(SpecialTextMaskWide<true>(text.data(), 0), bit) << "unit " << special;
+      }
     }
   }
 }
