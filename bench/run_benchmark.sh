@@ -141,6 +141,8 @@ for size in $sizes; do
   paired "check dump ${size} MiB" checks "$program" d t.orig.lang -- "$checker" t.ref.txt
   paired "check table ${size} MiB quiet" checks "$program" d t.orig.lang -- "$checker" --quiet t.orig.lang
   paired "check dump ${size} MiB quiet" checks "$program" d t.orig.lang -- "$checker" --quiet t.ref.txt
+  paired "check dump ${size} MiB against" checks "$program" d t.orig.lang -- \
+    "$checker" --quiet --against t.orig.lang t.ref.txt
   rm -f t.lang t.txt t.ref.txt t.orig.lang copy.bin
   # Short UI strings only (3-25 units): the cost of each entry shows.
   "$maker" --short "$size" 2 t.lang t.ref.txt
@@ -151,6 +153,8 @@ for size in $sizes; do
   measure "encode short ${size} MiB fresh" t.txt e t.lang t.orig.lang fresh
   paired "check short table ${size} MiB quiet" checks "$program" d t.orig.lang -- "$checker" --quiet t.orig.lang
   paired "check short dump ${size} MiB quiet" checks "$program" d t.orig.lang -- "$checker" --quiet t.ref.txt
+  paired "check short dump ${size} MiB against" checks "$program" d t.orig.lang -- \
+    "$checker" --quiet --against t.orig.lang t.ref.txt
   before_reference=
   rm -f t.lang t.txt t.ref.txt t.orig.lang t.orig.txt copy.bin
 done

@@ -1,5 +1,7 @@
 #include "check/CheckAgainst.h"
 
+#include "check/TextMasks.h"
+
 #include "convert/EncodeUnits.h"
 #include "convert/FindUnit.h"
 #include "convert/Formats.h"
@@ -69,6 +71,12 @@ public:
   virtual ~EntryReader() = default;
   // The next entry, or false after the last.
   virtual bool Next(Entry& entry) = 0;
+
+  // Where the two files agree entry for entry, as they mostly do, the entries are compared where
+  // they lie: the next entry when the reader's buffer holds it whole and nothing could join it
+  // (its id, its text and where the text starts), or false; Take then moves past it.
+  virtual bool PeekWhole(Unit& id, std::span<const Unit>& text, Piece& at) = 0;
+  virtual void Take() = 0;
 };
 
 // The entries of a table, up to its end marker; an entry's "line" is its number.
@@ -83,14 +91,41 @@ public:
     }
     ++Count;
     entry.Id = Read.Id;
-    entry.Text.assign(Read.Text.begin(), Read.Text.begin() + static_cast<std::ptrdiff_t>(std::min(
-                                                                 Read.Text.size(), TextKept)));
+    // The entry's buffer goes to the next read: no text is copied, and none allocated once the
+    // window's entries have grown to their texts.
+    std::swap(entry.Text, Read.Text);
+    if (entry.Text.size() > TextKept) {
+      entry.Text.resize(TextKept);
+    }
     entry.Pieces.assign(1, {0, Count, 2}); // the id is column 1
     return true;
   }
 
+  bool PeekWhole(Unit& id, std::span<const Unit>& text, Piece& at) override {
+    const std::span<const Unit> chunk = Source.Peek();
+    if (Done || chunk.empty() || chunk[0] == EndMarkerId) {
+      return false;
+    }
+    const Unit* const end = FindUnit(chunk.data() + 1, chunk.data() + chunk.size(), TextTerminator);
+    if (end == chunk.data() + chunk.size() ||
+        end - chunk.data() > static_cast<std::ptrdiff_t>(TextKept)) {
+      return false;
+    }
+    id = chunk[0];
+    text = {chunk.data() + 1, end};
+    at = {0, Count + 1, 2};
+    WholeUnits = static_cast<std::size_t>(end - chunk.data()) + 1;
+    return true;
+  }
+
+  void Take() override {
+    Source.Advance(WholeUnits);
+    ++Count;
+  }
+
 private:
   UnitReader& Source;
+  std::size_t WholeUnits = 0;
   TableEntry Read;
   std::uint64_t Count = 0;
   bool Done = false;
@@ -109,10 +144,20 @@ public:
   }
 
   bool Next(Entry& entry) override {
-    while (!Ended) {
+    for (;;) {
+      // An entry is given out once the line after it is seen to start another (or the file
+      // ends), so that a line holding the rest of its text joins it first.
+      if (HavePending && (Ended || NextStartsEntry())) {
+        std::swap(entry, Pending); // the buffers of `entry` serve the next one
+        HavePending = false;
+        return true;
+      }
+      if (Ended) {
+        return false;
+      }
       if (!ReadLine()) {
         Ended = true;
-        break;
+        continue;
       }
       std::span<const Unit> units(Line);
       std::uint64_t column = 1;
@@ -125,13 +170,15 @@ public:
         const Unit id = IdFieldValue(units.data());
         if (id == EndMarkerId) {
           Ended = true;
-          break;
+          continue;
         }
         const bool had = HavePending;
         if (had) {
-          entry = std::move(Pending);
+          std::swap(entry, Pending);
         }
-        Pending = Entry{id, {}, {{0, LineNumber, column + IdFieldUnits}}, false};
+        Pending.Id = id;
+        Pending.Text.clear();
+        Pending.Pieces.assign(1, {0, LineNumber, column + IdFieldUnits});
         Append(units.subspan(IdFieldUnits));
         HavePending = true;
         if (had) {
@@ -143,12 +190,42 @@ public:
         Append(units);
       }
     }
-    if (HavePending) {
-      entry = std::move(Pending);
-      HavePending = false;
-      return true;
+  }
+
+  // Whether the next line starts an entry, as far as the buffer tells (false when it cannot).
+  bool NextStartsEntry() {
+    const std::span<const Unit> next = Source.Peek();
+    return next.empty() || StartsEntry(next);
+  }
+
+  bool PeekWhole(Unit& id, std::span<const Unit>& text, Piece& at) override {
+    if (HavePending || Ended) {
+      return false;
     }
-    return false;
+    const std::span<const Unit> chunk = Source.Peek();
+    const Unit* const last = chunk.data() + chunk.size();
+    if (!StartsEntry(chunk) || IdFieldValue(chunk.data()) == EndMarkerId) {
+      return false;
+    }
+    const Unit* const end = FindUnit(chunk.data() + IdFieldUnits, last, LineEnd);
+    // The next line must start an entry too, or it might be the rest of this one's text.
+    if (last - end <= static_cast<std::ptrdiff_t>(IdFieldUnits) ||
+        !StartsEntry(std::span<const Unit>(end + 1, last)) ||
+        end - chunk.data() > static_cast<std::ptrdiff_t>(TextKept)) {
+      return false;
+    }
+    id = IdFieldValue(chunk.data());
+    const bool cr = StripCr && end - chunk.data() > static_cast<std::ptrdiff_t>(IdFieldUnits) &&
+                    end[-1] == 0x000D;
+    text = {chunk.data() + IdFieldUnits, end - (cr ? 1 : 0)};
+    at = {0, LineNumber + 1, 1 + IdFieldUnits};
+    WholeUnits = static_cast<std::size_t>(end - chunk.data()) + 1;
+    return true;
+  }
+
+  void Take() override {
+    Source.Advance(WholeUnits);
+    ++LineNumber;
   }
 
 private:
@@ -198,6 +275,7 @@ private:
 
   UnitReader& Source;
   bool StripCr;
+  std::size_t WholeUnits = 0;
   std::vector<Unit> Line;
   std::uint64_t LineNumber = 0;
   Entry Pending;
@@ -213,27 +291,44 @@ struct Mark {
   std::string Argument;
 };
 
-std::vector<Mark> MarksOf(const Entry& entry, bool table) {
-  std::vector<Mark> marks;
-  const std::vector<Unit>& text = entry.Text;
+// Calls `each(kind, index)` for each place of a text that the plain check reports.
+template <class Each> void ForEachMark(std::span<const Unit> text, bool table, Each each) {
+  const Unit* const first = text.data();
+  const Unit* const last = first + text.size();
   for (std::size_t i = 0; i < text.size(); ++i) {
+    i = static_cast<std::size_t>(FindSpecialTextUnit<>(first + i, last) - first);
+    if (i == text.size()) {
+      break;
+    }
     const Unit unit = text[i];
     if (IsHighSurrogate(unit) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
       ++i;
     } else if (IsHighSurrogate(unit) || IsLowSurrogate(unit)) {
-      marks.push_back({CheckKind::LoneSurrogate, i, {}});
+      each(CheckKind::LoneSurrogate, i);
     } else if (unit >= 0xFFFE) {
-      marks.push_back({CheckKind::NonCharacter, i, unit == 0xFFFE ? "U+FFFE" : "U+FFFF"});
+      each(CheckKind::NonCharacter, i);
     } else if (IsLineBreakCharacter(unit)) {
-      marks.push_back({CheckKind::LineBreakCharacter, i, LineBreakCharacterName(unit)});
+      each(CheckKind::LineBreakCharacter, i);
     } else if (unit == TextBom) {
-      marks.push_back({CheckKind::ByteOrderMarkInText, i, {}});
+      each(CheckKind::ByteOrderMarkInText, i);
     } else if (unit == LineEnd && table) {
-      marks.push_back({CheckKind::LfInTableText, i, {}});
+      each(CheckKind::LfInTableText, i);
     } else if (unit == 0x000D && !table && i + 1 == text.size()) {
-      marks.push_back({CheckKind::CrBeforeLf, i, IdText(entry.Id)});
+      each(CheckKind::CrBeforeLf, i);
     }
   }
+}
+
+std::vector<Mark> MarksOf(const Entry& entry, bool table) {
+  std::vector<Mark> marks;
+  ForEachMark(entry.Text, table, [&](CheckKind kind, std::size_t i) {
+    const Unit unit = entry.Text[i];
+    marks.push_back({kind, i,
+                     kind == CheckKind::NonCharacter ? (unit == 0xFFFE ? "U+FFFE" : "U+FFFF")
+                     : kind == CheckKind::LineBreakCharacter ? LineBreakCharacterName(unit)
+                     : kind == CheckKind::CrBeforeLf         ? IdText(entry.Id)
+                                                             : std::string()});
+  });
   return marks;
 }
 
@@ -269,10 +364,19 @@ public:
       : Options(options), Ids(ids), Out(reporter) {}
 
   void Run(EntryReader& original, EntryReader& edited) {
-    FillBoth(original, edited);
-    while (!Originals.empty() || !Edited.empty()) {
+    for (;;) {
+      if (Originals.empty() && Edited.empty() && PairWhole(original, edited)) {
+        continue;
+      }
+      // Entries with the same id pair up whatever follows them; otherwise the windows are filled
+      // before anything is decided.
+      if (Originals.empty() || Edited.empty() || Originals.front().Id != Edited.front().Id) {
+        FillBoth(original, edited);
+        if (Originals.empty() && Edited.empty()) {
+          break;
+        }
+      }
       Step();
-      FillBoth(original, edited);
     }
   }
 
@@ -301,14 +405,17 @@ private:
     while (!side.Done && side.Entries.size() < Window &&
            (side.Units < WindowUnits || side.Entries.size() < 2)) {
       Entry entry;
+      if (!Spares.empty()) {
+        entry = std::move(Spares.back());
+        Spares.pop_back();
+      }
       if (!reader.Next(entry)) {
         side.Done = true;
+        Spares.push_back(std::move(entry));
         break;
       }
       if (original) {
-        ++OriginalEntries;
-        EveryOriginalEndsInCr =
-            EveryOriginalEndsInCr && !entry.Text.empty() && entry.Text.back() == 0x000D;
+        NoteOriginal(entry);
       }
       entry.Repeat = side.Seen.test(entry.Id);
       side.Seen.set(entry.Id);
@@ -317,9 +424,80 @@ private:
     }
   }
 
-  static void PopFront(Side& side) {
+  // Drops the first entry of a side, keeping its buffers for a later one.
+  void PopFront(Side& side) {
     side.Units -= side.Entries.front().Text.size();
+    if (Spares.size() < 2 * Window) {
+      Spares.push_back(std::move(side.Entries.front()));
+    }
     side.Entries.pop_front();
+  }
+
+  // Pairs the next entries of both files where they lie, when each reader has its entry whole
+  // and both have the same id.
+  bool PairWhole(EntryReader& original, EntryReader& edited) {
+    Unit wasId = 0;
+    Unit isId = 0;
+    std::span<const Unit> wasText;
+    std::span<const Unit> isText;
+    Piece wasAt{};
+    Piece isAt{};
+    if (!original.PeekWhole(wasId, wasText, wasAt) || !edited.PeekWhole(isId, isText, isAt) ||
+        wasId != isId) {
+      return false;
+    }
+    const bool wasRepeat = OriginalSide.Seen.test(wasId);
+    const bool isRepeat = EditedSide.Seen.test(isId);
+    if (std::equal(isText.begin(), isText.end(), wasText.begin(), wasText.end()) &&
+        (wasRepeat || !isRepeat)) {
+      // The text is the original's, and what the plain check found in it the original has too:
+      // counted, and kept as the last entry paired, which a missing entry after it may turn out
+      // to be joined to.
+      OriginalSide.Seen.set(wasId);
+      EditedSide.Seen.set(isId);
+      ++Counts.Paired;
+      Counts.AlsoInOriginal += isRepeat ? 1 : 0;
+      ForEachMark(isText, Options.Table,
+                  [this](CheckKind /*kind*/, std::size_t /*at*/) { ++Counts.AlsoInOriginal; });
+      if (!isText.empty()) {
+        ++Counts.StillOriginal;
+        if (Options.ListStillOriginal) {
+          Out.Report(CheckKind::StillOriginal, isAt.Line, isAt.Column, {IdText(isId)});
+        }
+      }
+      ++OriginalEntries;
+      EveryOriginalEndsInCr = EveryOriginalEndsInCr && !wasText.empty() && wasText.back() == 0x000D;
+      Entry& last = LastPaired ? *LastPaired : LastPaired.emplace();
+      last.Id = isId;
+      last.Text.assign(isText.begin(), isText.end());
+      last.Pieces.resize(1);
+      last.Pieces.front() = isAt;
+      original.Take();
+      edited.Take();
+      return true;
+    }
+    const auto load = [](Entry& entry, Unit id, std::span<const Unit> text, Piece at, Side& side) {
+      entry.Id = id;
+      entry.Text.assign(text.begin(), text.end());
+      entry.Pieces.resize(1);
+      entry.Pieces.front() = at;
+      entry.Repeat = side.Seen.test(id);
+      side.Seen.set(id);
+    };
+    load(WholeWas, wasId, wasText, wasAt, OriginalSide);
+    load(WholeIs, isId, isText, isAt, EditedSide);
+    original.Take();
+    edited.Take();
+    NoteOriginal(WholeWas);
+    EditedSide.Units += WholeIs.Text.size(); // as Pair counts it out
+    Pair(WholeWas, WholeIs);
+    return true;
+  }
+
+  void NoteOriginal(const Entry& entry) {
+    ++OriginalEntries;
+    EveryOriginalEndsInCr =
+        EveryOriginalEndsInCr && !entry.Text.empty() && entry.Text.back() == 0x000D;
   }
 
   static std::optional<std::size_t> Find(const std::deque<Entry>& window, Unit id) {
@@ -467,7 +645,10 @@ private:
     }
     ReportMarks(is, &was);
     EditedSide.Units -= is.Text.size();
-    LastPaired = std::move(is);
+    if (!LastPaired) {
+      LastPaired.emplace();
+    }
+    std::swap(*LastPaired, is);
     is.Text.clear();
   }
 
@@ -542,6 +723,9 @@ private:
   std::deque<Entry>& Originals = OriginalSide.Entries;
   std::deque<Entry>& Edited = EditedSide.Entries;
   std::optional<Entry> LastPaired;
+  std::vector<Entry> Spares; // entries whose buffers wait to be used again
+  Entry WholeWas;            // the entries paired where they lie, their buffers kept
+  Entry WholeIs;
   std::bitset<65536> RenamedTo; // ids an entry was given that another entry of the original has
 };
 
@@ -576,24 +760,16 @@ AgainstCounts CheckAgainstUnits(UnitReader& original, UnitReader& edited,
   return counts;
 }
 
-namespace {
-
-class FileUnits final : public UnitReader {
-public:
-  explicit FileUnits(const std::string& name) { OpenToRead(File, name); }
-  std::span<const Unit> Peek() override { return PeekRecords(File); }
-  void Advance(std::size_t count) override { SkipRecords(File, count); }
-
-private:
-  RecordFile File;
-};
-
-} // namespace
+namespace {} // namespace
 
 AgainstCounts CheckAgainst(const std::string& name, const std::string& original,
                            const AgainstOptions& options, const IdRegister& ids,
                            Reporter& reporter) {
-  FileUnits originalUnits(original);
-  FileUnits editedUnits(name);
+  RecordFile originalFile;
+  OpenToRead(originalFile, original);
+  RecordFile editedFile;
+  OpenToRead(editedFile, name);
+  FileUnitReader originalUnits(originalFile);
+  FileUnitReader editedUnits(editedFile);
   return CheckAgainstUnits(originalUnits, editedUnits, options, ids, reporter);
 }

@@ -4,6 +4,7 @@
 
 #include "check/CheckKinds.h"
 #include "check/Diagnostics.h"
+#include "check/UnitReader.h"
 #include "console/Reporter.h"
 
 #include <array>
@@ -29,18 +30,6 @@ struct AgainstOptions {
   bool Table = false;          // the checked file is a table, not a dump
   bool CrLfEverywhere = false; // the dump's lines all end in CR LF, which its texts do not keep
   bool ListStillOriginal = false;
-};
-
-// Units to compare, from a file or from memory: as the conversions' unit sources, Peek offers
-// what is ready (empty only at the end) and Advance says how many were used.
-class UnitReader {
-public:
-  UnitReader() = default;
-  UnitReader(const UnitReader&) = delete;
-  UnitReader& operator=(const UnitReader&) = delete;
-  virtual ~UnitReader() = default;
-  virtual std::span<const Unit> Peek() = 0;
-  virtual void Advance(std::size_t count) = 0;
 };
 
 // Pairs the entries of `edited` (a dump from its byte-order mark, or a table) with those of the

@@ -1,9 +1,10 @@
 #include "check/CheckFile.h"
 
 #include "check/CheckDump.h"
+#include "check/CheckKinds.h"
 #include "check/CheckTable.h"
+#include "convert/Formats.h"
 #include "console/CommandLine.h"
-#include "convert/UnitStreams.h"
 #include "io/RecordFile.h"
 
 #include <vector>
@@ -45,7 +46,7 @@ PathKind CheckFile(const std::string& name, Reporter& reporter, IdRegister& ids,
     // Swapped for a regular file since the open: still not one that was opened.
     return kind == PathKind::Regular ? PathKind::Other : kind;
   }
-  FileUnitSource source{file};
+  FileUnitReader source(file);
   checked.AsDump = HasExtension(name, ".txt");
   checked.ByName = checked.AsDump || HasExtension(name, ".lang");
   const std::span<const Unit> first = source.Peek();

@@ -14,10 +14,14 @@ inline bool IsSuspectUnit(Unit unit) {
 }
 
 // How many units from `at` (a special text unit, with the unit after it readable) a text may
-// hold without a finding: a surrogate pair (2) or a CR not before an LF (1); 0 for any other.
+// hold without a finding: a surrogate pair (2), a CR not before an LF or another control below
+// it but NUL and LF (1); 0 for any other.
 inline unsigned PlainSpecialUnits(const Unit* at) {
   if (IsHighSurrogate(at[0]) && IsLowSurrogate(at[1])) {
     return 2;
+  }
+  if (at[0] < 0x000D) {
+    return at[0] != 0x0000 && at[0] != 0x000A ? 1 : 0;
   }
   return at[0] == 0x000D && at[1] != 0x000A ? 1 : 0;
 }

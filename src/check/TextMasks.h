@@ -11,28 +11,26 @@
 // Whether a text unit needs a closer look when a text is checked: a NUL or an LF (which end or
 // split an entry), a CR (a line end from another system), U+0085, U+2028 or U+2029 (which an
 // editor may show as a line break), or a surrogate, U+FEFF, U+FFFE or U+FFFF (all at or above
-// U+D800).
-// `Equals`: "=" too, for a dump.
+// U+D800); with `Equals`, "=" too, for a dump. The other controls below CR come along, since one
+// test of "at most CR" is cheaper than three: a look tells that they are plain.
 template <bool Equals = false> inline bool IsSpecialTextUnit(Unit unit) {
-  return (Equals && unit == IdFieldEnd) || unit == 0x0000 || unit == 0x000A || unit == 0x000D ||
-         unit == 0x0085 || (unit & 0xFFFE) == 0x2028 || unit >= 0xD800;
+  return (Equals && unit == IdFieldEnd) || unit <= 0x000D || unit == 0x0085 ||
+         (unit & 0xFFFE) == 0x2028 || unit >= 0xD800;
 }
 
 #if defined(__SSE2__)
 // All ones in each lane of `units` that holds a special text unit.
 template <bool Equals = false> inline __m128i SpecialTextLanes(__m128i units) {
-  const __m128i zero = _mm_setzero_si128();
-  const __m128i belowSurrogates = _mm_set1_epi16(static_cast<short>(0xD7FF));
-  const __m128i plain = _mm_cmpeq_epi16(_mm_subs_epu16(units, belowSurrogates), zero);
+  const __m128i low =
+      _mm_cmpeq_epi16(_mm_subs_epu16(units, _mm_set1_epi16(0x000D)), _mm_setzero_si128());
+  // At or above U+D800: a signed comparison once the top bit is flipped.
+  const __m128i high =
+      _mm_cmpgt_epi16(_mm_xor_si128(units, _mm_set1_epi16(-0x8000)), _mm_set1_epi16(0x57FF));
   const __m128i breaks =
-      _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(units, _mm_set1_epi16(0x000D)),
-                                _mm_cmpeq_epi16(units, _mm_set1_epi16(0x0085))),
+      _mm_or_si128(_mm_cmpeq_epi16(units, _mm_set1_epi16(0x0085)),
                    _mm_cmpeq_epi16(_mm_and_si128(units, _mm_set1_epi16(static_cast<short>(0xFFFE))),
                                    _mm_set1_epi16(0x2028)));
-  const __m128i ends = _mm_or_si128(
-      _mm_or_si128(_mm_cmpeq_epi16(units, zero), _mm_cmpeq_epi16(units, _mm_set1_epi16(0x000A))),
-      breaks);
-  const __m128i special = _mm_or_si128(ends, _mm_xor_si128(plain, _mm_set1_epi16(-1)));
+  const __m128i special = _mm_or_si128(_mm_or_si128(low, high), breaks);
   if constexpr (Equals) {
     return _mm_or_si128(special, _mm_cmpeq_epi16(units, _mm_set1_epi16(IdFieldEnd)));
   }
@@ -79,21 +77,19 @@ inline std::uint64_t SpecialTextMask(const Unit* first, Unit /*unused*/) {
 template <bool Equals = false>
 VORLANTH_WIDE inline std::uint64_t SpecialTextMaskWide(const Unit* first, Unit /*unused*/) {
   // As SpecialTextLanes, 16 units a vector.
+  // (Capturing, so that no conversion to a plain function, built without AVX, is made.)
   const __m256i zero = _mm256_setzero_si256();
   const auto lanes = [zero](const Unit* at) VORLANTH_WIDE {
     const __m256i units = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
-    const __m256i plain = _mm256_cmpeq_epi16(
-        _mm256_subs_epu16(units, _mm256_set1_epi16(static_cast<short>(0xD7FF))), zero);
+    const __m256i low =
+        _mm256_cmpeq_epi16(_mm256_subs_epu16(units, _mm256_set1_epi16(0x000D)), zero);
+    const __m256i high = _mm256_cmpgt_epi16(_mm256_xor_si256(units, _mm256_set1_epi16(-0x8000)),
+                                            _mm256_set1_epi16(0x57FF));
     const __m256i breaks = _mm256_or_si256(
-        _mm256_or_si256(_mm256_cmpeq_epi16(units, _mm256_set1_epi16(0x000D)),
-                        _mm256_cmpeq_epi16(units, _mm256_set1_epi16(0x0085))),
+        _mm256_cmpeq_epi16(units, _mm256_set1_epi16(0x0085)),
         _mm256_cmpeq_epi16(_mm256_and_si256(units, _mm256_set1_epi16(static_cast<short>(0xFFFE))),
                            _mm256_set1_epi16(0x2028)));
-    const __m256i ends =
-        _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi16(units, zero),
-                                        _mm256_cmpeq_epi16(units, _mm256_set1_epi16(0x000A))),
-                        breaks);
-    const __m256i special = _mm256_or_si256(ends, _mm256_xor_si256(plain, _mm256_set1_epi16(-1)));
+    const __m256i special = _mm256_or_si256(_mm256_or_si256(low, high), breaks);
     if constexpr (Equals) {
       return _mm256_or_si256(special, _mm256_cmpeq_epi16(units, _mm256_set1_epi16(IdFieldEnd)));
     }

@@ -83,7 +83,7 @@ bool LfInText(const UnitVector& table) {
   return false;
 }
 
-// A memory source as the comparison reads one.
+// A memory source as the checker reads one.
 class MemoryReader final : public UnitReader {
 public:
   MemoryReader(const UnitVector& units, std::size_t chunk) : Source{units, chunk} {}
@@ -99,7 +99,7 @@ private:
 void PromiseCleanAgainst(const UnitVector& table, std::size_t chunk, IdRegister& ids) {
   UnitVector dump = Decoded(table);
   dump.insert(dump.begin(), TextBom);
-  MemorySource source{dump, chunk};
+  MemoryReader source{dump, chunk};
   Reporter found = Counts();
   const CheckSummary summary = CheckDumpUnits(source, found, ids);
   MemoryReader original{table, chunk};
@@ -120,11 +120,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   // As a table.
   {
-    MemorySource source{units, chunk};
+    MemoryReader source{units, chunk};
     Reporter found = Counts();
     const CheckSummary summary = CheckTableUnits(source, found, ids);
     if (chunk > ReferenceChunk) {
-      MemorySource byUnit{units, ReferenceChunk}; // as for dumps below
+      MemoryReader byUnit{units, ReferenceChunk}; // as for dumps below
       Reporter general = Counts();
       const CheckSummary generalSummary = CheckTableUnits(byUnit, general, ids);
       Promise(general.Errors == found.Errors && general.Warnings == found.Warnings);
@@ -144,13 +144,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   // As a dump: the same units after a byte-order mark.
   units.insert(units.begin(), TextBom);
-  MemorySource source{units, chunk};
+  MemoryReader source{units, chunk};
   Reporter found = Counts();
   const CheckSummary summary = CheckDumpUnits(source, found, ids);
   // In chunks too small for a line to be taken whole, the same findings: the paths that take
   // whole lines at a time find what the general one does.
   if (chunk > ReferenceChunk) {
-    MemorySource byUnit{units, ReferenceChunk};
+    MemoryReader byUnit{units, ReferenceChunk};
     Reporter general = Counts();
     const CheckSummary generalSummary = CheckDumpUnits(byUnit, general, ids);
     Promise(general.Errors == found.Errors && general.Warnings == found.Warnings);

@@ -322,17 +322,19 @@ TEST(FindUnit, FirstMatchAtEveryOffsetForEachScan) {
 TEST(FindSpecialTextUnit, EveryLaneAndEveryKind) {
   // Each kind of special unit, and the plain units just below and between them, at every offset;
   // "=" is special in a dump's texts only.
-  for (const Unit special : {Unit{0x0000}, Unit{0x000A}, Unit{0x000D}, Unit{0x0085}, Unit{0x2028},
-                             Unit{0x2029}, Unit{0xD800}, Unit{0xDFFF}, Unit{0xFFFF}, Unit{'='}}) {
+  for (const Unit special :
+       {Unit{0x0000}, Unit{0x0009}, Unit{0x000A}, Unit{0x000D}, Unit{0x0085}, Unit{0x2028},
+        Unit{0x2029}, Unit{0xD800}, Unit{0xDFFF}, Unit{0xFFFF}, Unit{'='}}) {
     for (std::size_t at = 0; at < 40; ++at) {
       Units text(40, Unit{0xD7FF});
-      text[1] = 0x000B;
-      text[2] = 0x0009;
+      text[1] = 0x000E;
+      text[2] = 0x0086;
       text[3] = 0x2027;
       text[4] = 0x202A;
       text[5] = 0x0084;
-      text[6] = 0x000C;
+      text[6] = 0x7FFF;
       text[7] = '<';
+      text[8] = '>';
       text[at] = special;
       const Unit* const end = text.data() + text.size();
       const Unit* found = FindSpecialTextUnit(text.data(), end);
