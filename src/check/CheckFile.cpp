@@ -3,8 +3,8 @@
 #include "check/CheckDump.h"
 #include "check/CheckKinds.h"
 #include "check/CheckTable.h"
-#include "convert/Formats.h"
 #include "console/CommandLine.h"
+#include "convert/Formats.h"
 #include "io/RecordFile.h"
 
 #include <vector>

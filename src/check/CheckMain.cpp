@@ -83,9 +83,10 @@ int CheckOne(const std::string& name, const Options& options, IdRegister& ids) {
   if (against) {
     // Decided again against the original once the file has been read.
     for (const CheckKind kind : AgainstRedecides) {
-      reporter.HoldUntilEnd(kind);
+      reporter.Mute(kind);
     }
     reporter.HoldUntilEnd(CheckKind::CrLfEverywhere);
+    reporter.HoldUntilEnd(CheckKind::MarkOnly);
   }
   FileChecked checked;
   FileLines lines;

@@ -71,6 +71,7 @@ std::uint64_t Reporter::WithdrawKind(const DiagnosticKind& kind) {
   }
   count.Found = 0;
   count.Kept = 0;
+  count.Muted = false;
   std::erase_if(Records, [&kind](const Record& record) { return record.Kind == &kind; });
   return found;
 }

@@ -80,15 +80,19 @@ public:
   // Whether a finding of `kind` would be kept and printed now; once not, never again.
   template <class Kind> [[nodiscard]] bool Keeps(Kind kind) {
     const DiagnosticKind& described = Describe(kind);
-    return (CountsAsError(described) || !Options.Quiet) &&
-           (Options.All || CountOf(described).Kept < CapPerKind);
+    const KindCount& counted = CountOf(described);
+    return !counted.Muted && (CountsAsError(described) || !Options.Quiet) &&
+           (Options.All || counted.Kept < CapPerKind);
   }
 
   // Counts `count` findings of a kind that Keeps says is not kept.
   template <class Kind> void CountMany(Kind kind, std::uint64_t count) {
     const DiagnosticKind& described = Describe(kind);
-    (CountsAsError(described) ? Errors : Warnings) += count;
-    CountOf(described).Found += count;
+    KindCount& counted = CountOf(described);
+    if (!counted.Muted) {
+      (CountsAsError(described) ? Errors : Warnings) += count;
+      counted.Found += count;
+    }
     LastKept = false;
   }
 
@@ -112,8 +116,12 @@ public:
   // Shows each finding's line from `lines` (which outlives the reporter's last Flush), or none.
   void ShowLines(SourceLines* lines) { Lines = lines; }
 
-  // Takes back every finding of a kind, when one finding found later says it all better;
-  // returns how many there were.
+  // Neither counts nor keeps the findings of a kind from now on, until it is withdrawn: for a
+  // kind that a later pass decides again, which would otherwise be held to the end.
+  template <class Kind> void Mute(Kind kind) { CountOf(Describe(kind)).Muted = true; }
+
+  // Takes back every finding of a kind, when one finding found later says it all better, and
+  // lets a muted kind be reported again; returns how many there were.
   template <class Kind> std::uint64_t Withdraw(Kind kind) { return WithdrawKind(Describe(kind)); }
 
   // Keeps the findings of a kind that may be withdrawn until the end, even where --all prints
@@ -148,6 +156,7 @@ private:
     const DiagnosticKind* Kind;
     std::uint64_t Found; // cap or not
     std::uint64_t Kept;
+    bool Muted = false;
   };
 
   KindCount& CountOf(const DiagnosticKind& kind) {
@@ -160,11 +169,15 @@ private:
   // Counts a finding; true when it is to be kept and printed. Inline: a file may hold millions.
   // A kind of severity Note stands alone (a list the user asked for): printed, never counted.
   bool Count(const DiagnosticKind& kind) {
+    KindCount& count = CountOf(kind);
+    if (count.Muted) {
+      LastKept = false;
+      return false;
+    }
     const bool error = CountsAsError(kind);
     if (kind.Level != Severity::Note) {
       ++(error ? Errors : Warnings);
     }
-    KindCount& count = CountOf(kind);
     ++count.Found;
     LastKept = (error || !Options.Quiet) && (Options.All || count.Kept < CapPerKind);
     return LastKept;

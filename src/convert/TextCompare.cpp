@@ -193,8 +193,9 @@ TextDifferences CompareTexts(std::string_view original, std::string_view transla
   differences.EdgeLineBreaks =
       !original.empty() && !translation.empty() && EdgeLineBreaksDiffer(original, translation);
   if (!original.empty() && !translation.empty()) {
-    differences.LeadingSpace = int{SpaceAtStart(translation)} - int{SpaceAtStart(original)};
-    differences.TrailingSpace = int{SpaceAtEnd(translation)} - int{SpaceAtEnd(original)};
+    const auto one = [](bool yes) { return yes ? 1 : 0; };
+    differences.LeadingSpace = one(SpaceAtStart(translation)) - one(SpaceAtStart(original));
+    differences.TrailingSpace = one(SpaceAtEnd(translation)) - one(SpaceAtEnd(original));
   }
   std::vector<std::string> numbers = Numbers(translation);
   std::vector<std::string> originalNumbers = Numbers(original);

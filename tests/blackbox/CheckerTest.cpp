@@ -441,6 +441,22 @@ TEST_F(Checker, CommandLine) {
   EXPECT_NE(r.Err.find("Usage: vorlanth_check"), std::string::npos);
   EXPECT_EQ(r.Out, "");
 
+  // --untranslated lists the texts still the original, as notes that count as nothing; the
+  // original must be a table that can be read.
+  WriteFile("orig.lang", Bytes(Units{1, 'a', 0, 2, 'b', 0, 0xFFFF}));
+  WriteFile("half.txt", Bom + Bytes(u"0001=a\n0002=B\n"));
+  r = Check({"--against", "orig.lang", "--untranslated", "--brief", "half.txt"});
+  EXPECT_EQ(r.Status, 0) << r.Err;
+  EXPECT_EQ(r.Out,
+            "half.txt:1:6: note: entry 0001 is still the original text [untranslated]\n"
+            "half.txt: 2 entries, 0 errors, 0 warnings; 1 of 2 entries still the original\n");
+  for (const char* original : {"half.txt", "absent.lang"}) {
+    r = Check({"--against", original, "half.txt"});
+    EXPECT_EQ(r.Status, 2) << original;
+    EXPECT_NE(r.Err.find(std::string("vorlanth_check: ") + original + ": "), std::string::npos)
+        << r.Err;
+  }
+
   // Windows leaves wildcards to the program; elsewhere the shell has expanded them already.
   r = Check({"*.txt"});
   if (ProgramRunsOnWindows()) {

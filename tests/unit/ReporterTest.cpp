@@ -90,4 +90,33 @@ TEST(Reporter, Table) {
   }
 }
 
+// The line under a finding, its caret under the column however the characters before it are
+// shown, and a muted kind neither shown nor counted until it is withdrawn.
+TEST(Reporter, LinesCaretsAndMutedKinds) {
+  struct Lines final : SourceLines {
+    bool Line(std::uint64_t number, std::vector<Unit>& units) override {
+      const std::u16string_view text = u"\t\u4E2D=x\u00A0y";
+      units.assign(text.begin(), text.end());
+      return number == 3;
+    }
+  } lines;
+  std::uint64_t warnings = 0;
+  const std::string out = Printed({.KindNames = true}, [&](Reporter& reporter) {
+    reporter.ShowLines(&lines);
+    reporter.Mute(TestKind::Remark);
+    reporter.Report(TestKind::Remark, 1, 1, {"muted"});
+    reporter.Withdraw(TestKind::Remark);
+    reporter.Report(TestKind::Remark, 3, 5, {"a"}); // the no-break space
+    reporter.FixIt("delete it");
+    reporter.Report(TestKind::Remark, 4, 1, {"no such line"});
+    warnings = reporter.Warnings;
+  });
+  EXPECT_EQ(warnings, 2U);
+  EXPECT_EQ(out, "f:3:5: warning: remark a [remark]\n"
+                 "    3 | \\t\u4E2D=x<U+00A0>y\n"
+                 "      |       ^\n"
+                 "      | fix: delete it\n"
+                 "f:4:1: warning: remark no such line [remark]\n");
+}
+
 } // namespace
