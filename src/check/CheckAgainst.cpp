@@ -1,6 +1,7 @@
 #include "check/CheckAgainst.h"
 
 #include "check/TextMasks.h"
+#include "console/Printable.h"
 
 #include "convert/EncodeUnits.h"
 #include "convert/FindUnit.h"

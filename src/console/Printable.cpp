@@ -177,3 +177,13 @@ std::string ShownUnits(std::span<const Unit> units, std::size_t caretUnit,
   }
   return text;
 }
+
+std::string UnitsAsUtf8(std::span<const Unit> units) {
+  std::string text;
+  text.reserve(units.size());
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    const std::uint32_t code = CodeAt(units, i);
+    AppendUtf8(text, code >= 0xD800 && code <= 0xDFFF ? 0xFFFD : code);
+  }
+  return text;
+}

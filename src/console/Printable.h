@@ -25,3 +25,6 @@ std::string QuotedUnits(std::span<const Unit> units);
 // terminal column (from 0) where its character is shown, wide characters taking two.
 std::string ShownUnits(std::span<const Unit> units, std::size_t caretUnit,
                        std::size_t& caretColumn);
+
+// UTF-16 units as UTF-8, a lone surrogate as U+FFFD: for comparing texts, not for writing them.
+std::string UnitsAsUtf8(std::span<const Unit> units);

@@ -2,16 +2,13 @@
 // placeholders, tags and escapes each must keep, the spaces at its ends and its numbers.
 #pragma once
 
-#include "io/Unit.h"
-
-#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 // The placeholders of a text, sorted: printf conversions (%s, %5.2f, %1$s, %%), braces ({0},
 // {name}), tags (<b>, </color>), BBCode tags ([b], [color=red], [/color]) and escapes written
-// out (\\n, \\t, \\").
+// out (\n, \t, \").
 std::vector<std::string> Placeholders(std::string_view text);
 
 // Whether a text is a C format string with at least one conversion, as xgettext marks one
@@ -44,6 +41,3 @@ struct TextDifferences {
 };
 
 TextDifferences CompareTexts(std::string_view original, std::string_view translation);
-
-// UTF-16 units as UTF-8, a lone surrogate as U+FFFD: for comparing, not for writing.
-std::string UnitsAsUtf8(std::span<const Unit> units);
