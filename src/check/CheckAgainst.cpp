@@ -388,6 +388,9 @@ public:
 private:
   // Entries looked ahead on each side, and the units their texts may hold together.
   static constexpr std::size_t Window = 256;
+  // How far a window reaches when neither front entry comes again within it (a block of lines
+  // deleted or added): up to this many entries, within the units a window may hold.
+  static constexpr std::size_t FarthestReach = 65536;
   static constexpr std::size_t WindowUnits = std::size_t{1} << 22;
 
   struct Side {
@@ -403,7 +406,7 @@ private:
   }
 
   void Fill(EntryReader& reader, Side& side, bool original) {
-    while (!side.Done && side.Entries.size() < Window &&
+    while (!side.Done && side.Entries.size() < Reach &&
            (side.Units < WindowUnits || side.Entries.size() < 2)) {
       Entry entry;
       if (!Spares.empty()) {
@@ -427,6 +430,7 @@ private:
 
   // Drops the first entry of a side, keeping its buffers for a later one.
   void PopFront(Side& side) {
+    Reach = Window; // in step again, or deciding: the windows need reach no further
     side.Units -= side.Entries.front().Text.size();
     if (Spares.size() < 2 * Window) {
       Spares.push_back(std::move(side.Entries.front()));
@@ -556,6 +560,11 @@ private:
       // An entry the original does not have here.
       Added(is);
       PopFront(EditedSide);
+    } else if (Reach < FarthestReach && !(OriginalSide.Done && EditedSide.Done) &&
+               OriginalSide.Units < WindowUnits && EditedSide.Units < WindowUnits) {
+      // Neither comes again as far as the windows reach: look further before deciding.
+      Reach *= 4;
+      return;
     } else {
       // The original's entry does not come again, nor (or once too often) this id: the id was
       // changed, to another entry's perhaps.
@@ -584,14 +593,22 @@ private:
         return;
       }
     }
+    const std::string after =
+        LastPaired ? "after entry " + IdText(LastPaired->Id) : "at the start of the table";
+    if (!AddedAt.empty() && AddedAt[was.Id] != 0) {
+      // Found earlier where the original does not have it: moved up, further than the windows
+      // reach.
+      Out.Report(CheckKind::MovedEntry, AddedAt[was.Id], 1, {IdText(was.Id), after});
+      AddedAt[was.Id] = 0;
+      return;
+    }
     const std::uint64_t line = !Edited.empty() ? PlaceOf(Edited.front(), 0).Line
                                : LastPaired    ? PlaceOf(*LastPaired, 0).Line
                                                : 1;
     Out.Report(CheckKind::MissingEntry, line, 1,
                {IdText(was.Id), Shortened(was.Text),
-                LastPaired ? "after entry " + IdText(LastPaired->Id) + " (line " +
-                                 std::to_string(PlaceOf(*LastPaired, 0).Line) + ")"
-                           : "at the start of the table"});
+                LastPaired ? after + " (line " + std::to_string(PlaceOf(*LastPaired, 0).Line) + ")"
+                           : after});
   }
 
   void Added(const Entry& is) {
@@ -600,6 +617,10 @@ private:
       Duplicate(is);
     } else {
       Out.Report(CheckKind::AddedEntry, place.Line, 1, {IdText(is.Id)});
+      if (AddedAt.empty()) {
+        AddedAt.resize(65536);
+      }
+      AddedAt[is.Id] = place.Line;
     }
     ReportMarks(is, nullptr);
   }
@@ -725,7 +746,9 @@ private:
   std::deque<Entry>& Edited = EditedSide.Entries;
   std::optional<Entry> LastPaired;
   std::vector<Entry> Spares; // entries whose buffers wait to be used again
-  Entry WholeWas;            // the entries paired where they lie, their buffers kept
+  std::size_t Reach = Window;
+  std::vector<std::uint64_t> AddedAt; // by id: the line of an entry reported added, or 0
+  Entry WholeWas;                     // the entries paired where they lie, their buffers kept
   Entry WholeIs;
   std::bitset<65536> RenamedTo; // ids an entry was given that another entry of the original has
 };

@@ -124,7 +124,7 @@ const std::array<DiagnosticKind, static_cast<std::size_t>(CheckKind::Count)> Che
     {E, "joined-entries",
      "entries {0} and {1} of the original are joined on this line: the table would keep "
      "\"{1}=\" and the text after it in entry {0}'s, and lose entry {1}"},
-    {W, "added-entry", "entry {0} is not in the original: the table gains an entry"},
+    {W, "added-entry", "entry {0} is not in the original at this place: the table gains it here"},
     {W, "moved-entry",
      "entry {0} stands elsewhere in the original ({1}): the order of the table's entries changes"},
     {E, "changed-id",

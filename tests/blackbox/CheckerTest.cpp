@@ -3,6 +3,7 @@
 
 #include <sys/stat.h>
 
+#include <cstdio>
 #include <regex>
 #include <sstream>
 
@@ -72,6 +73,13 @@ std::string EditedDump(const std::vector<std::pair<std::size_t, std::u16string>>
     dump += line;
   }
   return Bom + Bytes(dump);
+}
+
+// An id as a dump writes it.
+std::string Hex4(int id) {
+  char field[5];
+  std::snprintf(field, sizeof field, "%04X", static_cast<unsigned>(id));
+  return field;
 }
 
 // 40 lines of plain text with ids from 0100 (or 0300) on, as a dump or as a table: enough for
@@ -332,6 +340,29 @@ TEST_F(Checker, FindsEachSlipWhereItIs) {
        "id 0005 is not the original's: entry 0004 (\"Options\") stood here, and the table would "
        "lose it; 0005 is another entry of the original",
        OriginalTable()},
+      {"300 lines deleted, more than the entries compared at a time",
+       "t.txt",
+       Bom + [] {
+         std::u16string dump;
+         for (int id = 0x100; id < 0x100 + 600; ++id) {
+           if (id < 0x200 || id >= 0x200 + 300) {
+             const std::string field = Hex4(id) + "=x\n";
+             dump.append(field.begin(), field.end());
+           }
+         }
+         return Bytes(dump);
+       }(),
+       std::vector<std::string>(100, "257:1: error"),
+       1,
+       "300 errors",
+       [] {
+         Units units;
+         for (std::uint16_t id = 0x100; id < 0x100 + 600; ++id) {
+           units.insert(units.end(), {id, 'x', 0});
+         }
+         units.push_back(0xFFFF);
+         return Bytes(units);
+       }()},
       {"a placeholder dropped, a tag broken, a space and a number lost",
        "t.txt",
        EditedDump({{2, u"0002=Laden\n"},
