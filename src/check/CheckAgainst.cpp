@@ -396,6 +396,7 @@ private:
   struct Side {
     std::deque<Entry> Entries;
     std::bitset<65536> Seen;
+    std::vector<std::uint32_t> InWindow = std::vector<std::uint32_t>(65536); // entries by id
     std::size_t Units = 0;
     bool Done = false;
   };
@@ -424,6 +425,7 @@ private:
       entry.Repeat = side.Seen.test(entry.Id);
       side.Seen.set(entry.Id);
       side.Units += entry.Text.size();
+      ++side.InWindow[entry.Id];
       side.Entries.push_back(std::move(entry));
     }
   }
@@ -432,6 +434,7 @@ private:
   void PopFront(Side& side) {
     Reach = Window; // in step again, or deciding: the windows need reach no further
     side.Units -= side.Entries.front().Text.size();
+    --side.InWindow[side.Entries.front().Id];
     if (Spares.size() < 2 * Window) {
       Spares.push_back(std::move(side.Entries.front()));
     }
@@ -505,18 +508,14 @@ private:
         EveryOriginalEndsInCr && !entry.Text.empty() && entry.Text.back() == 0x000D;
   }
 
-  static std::optional<std::size_t> Find(const std::deque<Entry>& window, Unit id) {
-    for (std::size_t i = 0; i < window.size(); ++i) {
-      if (window[i].Id == id) {
-        return i;
-      }
+  // Where `id` is first in a side's window, looked for only when the window holds it.
+  static std::optional<std::size_t> Find(const Side& side, Unit id) {
+    if (side.InWindow[id] == 0) {
+      return std::nullopt;
     }
-    return std::nullopt;
-  }
-
-  static std::size_t CountOf(const std::deque<Entry>& window, Unit id) {
-    return static_cast<std::size_t>(std::count_if(
-        window.begin(), window.end(), [id](const Entry& entry) { return entry.Id == id; }));
+    const auto at = std::find_if(side.Entries.begin(), side.Entries.end(),
+                                 [id](const Entry& entry) { return entry.Id == id; });
+    return static_cast<std::size_t>(at - side.Entries.begin());
   }
 
   void Step() {
@@ -538,9 +537,9 @@ private:
       PopFront(EditedSide);
       return;
     }
-    const std::optional<std::size_t> isLater = Find(Originals, is.Id);
-    const std::optional<std::size_t> wasLater = Find(Edited, was.Id);
-    const bool oneMore = isLater && CountOf(Edited, is.Id) > CountOf(Originals, is.Id);
+    const std::optional<std::size_t> isLater = Find(OriginalSide, is.Id);
+    const std::optional<std::size_t> wasLater = Find(EditedSide, was.Id);
+    const bool oneMore = isLater && EditedSide.InWindow[is.Id] > OriginalSide.InWindow[is.Id];
     if (isLater && wasLater) {
       // Both come again: this entry was moved up from further on in the original.
       const std::size_t at = *isLater;
@@ -548,6 +547,7 @@ private:
                  {IdText(is.Id), "after entry " + IdText(Originals[at - 1].Id)});
       Pair(Originals[at], is);
       OriginalSide.Units -= Originals[at].Text.size();
+      --OriginalSide.InWindow[Originals[at].Id];
       Originals.erase(Originals.begin() + static_cast<std::ptrdiff_t>(at));
       PopFront(EditedSide);
     } else if (isLater && !oneMore) {
