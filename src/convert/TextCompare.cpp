@@ -131,6 +131,18 @@ std::vector<std::string_view> Conversions(std::string_view text) {
   return found;
 }
 
+bool ConversionsInOtherOrder(std::string_view original, std::string_view translation) {
+  if (!IsCFormat(original)) {
+    return false;
+  }
+  const std::vector<std::string_view> want = Conversions(original);
+  // Numbered conversions ("%2$d") name their arguments: a translation may order them at will.
+  const bool numbered = std::any_of(want.begin(), want.end(), [](std::string_view conversion) {
+    return conversion.find('$') != std::string_view::npos;
+  });
+  return !numbered && want != Conversions(translation);
+}
+
 namespace {
 
 // The elements of `a` that `b` lacks, counting repeats (both sorted).
@@ -188,8 +200,7 @@ TextDifferences CompareTexts(std::string_view original, std::string_view transla
   differences.Lacks = Missing(want, have);
   differences.Adds = Missing(have, want);
   differences.ConversionOrder = differences.Lacks.empty() && differences.Adds.empty() &&
-                                IsCFormat(original) &&
-                                Conversions(original) != Conversions(translation);
+                                ConversionsInOtherOrder(original, translation);
   differences.EdgeLineBreaks =
       !original.empty() && !translation.empty() && EdgeLineBreaksDiffer(original, translation);
   if (!original.empty() && !translation.empty()) {

@@ -23,6 +23,10 @@ inline bool EdgeLineBreaksDiffer(std::string_view a, std::string_view b) {
 // A C format string's conversions in order, without %%: what msgfmt -c compares.
 std::vector<std::string_view> Conversions(std::string_view text);
 
+// Whether a translation has the C format original's unnumbered conversions in another order,
+// which msgfmt -c refuses (numbered ones, "%2$d", may come in any order).
+bool ConversionsInOtherOrder(std::string_view original, std::string_view translation);
+
 // How a translation differs from its original in what it must keep. Lists hold what one has and
 // the other lacks, each as often as it is missing.
 struct TextDifferences {

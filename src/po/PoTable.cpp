@@ -125,7 +125,7 @@ const char* FuzzyReason(std::string_view original, std::string_view translation)
            "the other way round";
   }
   if (Placeholders(original) != Placeholders(translation) ||
-      (IsCFormat(original) && Conversions(original) != Conversions(translation))) {
+      ConversionsInOtherOrder(original, translation)) {
     return "the translation has other placeholders than the original, or has them in another "
            "order";
   }

@@ -3,6 +3,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <regex>
 #include <sstream>
@@ -339,6 +340,32 @@ TEST_F(Checker, FindsEachSlipWhereItIs) {
        1,
        "id 0005 is not the original's: entry 0004 (\"Options\") stood here, and the table would "
        "lose it; 0005 is another entry of the original",
+       OriginalTable()},
+      {"every line saved with CR LF: only the line ends are named, not each entry's text",
+       "t.txt",
+       [] {
+         std::string dump = EditedDump({});
+         for (std::size_t at = 0; (at = dump.find(std::string("\n\0", 2), at)) != std::string::npos;
+              at += 4) {
+           dump.insert(at, std::string("\r\0", 2));
+         }
+         return dump;
+       }(),
+       {"1:1: error"},
+       1,
+       "9 of 9 entries still the original; 1 finding also in the original, not shown",
+       OriginalTable()},
+      {"a table against its original: an entry lost",
+       "t.lang",
+       [] {
+         Units units = UnitsOf(OriginalTable());
+         const auto fifth = std::find(units.begin(), units.end(), std::uint16_t{5});
+         units.erase(fifth, std::find(fifth, units.end(), std::uint16_t{0}) + 1);
+         return Bytes(units);
+       }(),
+       {"5:1: error"},
+       1,
+       "entry 0005 of the original (\"Quit\") is missing",
        OriginalTable()},
       {"300 lines deleted, more than the entries compared at a time",
        "t.txt",
