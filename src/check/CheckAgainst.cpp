@@ -396,7 +396,34 @@ private:
   struct Side {
     std::deque<Entry> Entries;
     std::bitset<65536> Seen;
-    std::vector<std::uint32_t> InWindow = std::vector<std::uint32_t>(65536); // entries by id
+    // The window's entries by id, once it is wide enough for a scan to cost more than keeping
+    // them (most files need no window at all, and a small one is scanned).
+    std::vector<std::uint32_t> InWindow;
+
+    // After an entry of `id` joined the window.
+    void Joined(Unit id) {
+      if (!InWindow.empty()) {
+        ++InWindow[id];
+      } else if (Entries.size() >= 64) {
+        InWindow.resize(65536);
+        for (const Entry& entry : Entries) {
+          ++InWindow[entry.Id];
+        }
+      }
+    }
+    // Before an entry of `id` leaves it.
+    void Leaves(Unit id) {
+      if (!InWindow.empty()) {
+        --InWindow[id];
+      }
+    }
+    [[nodiscard]] std::size_t CountOf(Unit id) const {
+      if (!InWindow.empty()) {
+        return InWindow[id];
+      }
+      return static_cast<std::size_t>(std::count_if(
+          Entries.begin(), Entries.end(), [id](const Entry& entry) { return entry.Id == id; }));
+    }
     std::size_t Units = 0;
     bool Done = false;
   };
@@ -425,8 +452,9 @@ private:
       entry.Repeat = side.Seen.test(entry.Id);
       side.Seen.set(entry.Id);
       side.Units += entry.Text.size();
-      ++side.InWindow[entry.Id];
+      const Unit id = entry.Id;
       side.Entries.push_back(std::move(entry));
+      side.Joined(id);
     }
   }
 
@@ -434,7 +462,7 @@ private:
   void PopFront(Side& side) {
     Reach = Window; // in step again, or deciding: the windows need reach no further
     side.Units -= side.Entries.front().Text.size();
-    --side.InWindow[side.Entries.front().Id];
+    side.Leaves(side.Entries.front().Id);
     if (Spares.size() < 2 * Window) {
       Spares.push_back(std::move(side.Entries.front()));
     }
@@ -510,11 +538,14 @@ private:
 
   // Where `id` is first in a side's window, looked for only when the window holds it.
   static std::optional<std::size_t> Find(const Side& side, Unit id) {
-    if (side.InWindow[id] == 0) {
+    if (!side.InWindow.empty() && side.InWindow[id] == 0) {
       return std::nullopt;
     }
     const auto at = std::find_if(side.Entries.begin(), side.Entries.end(),
                                  [id](const Entry& entry) { return entry.Id == id; });
+    if (at == side.Entries.end()) {
+      return std::nullopt;
+    }
     return static_cast<std::size_t>(at - side.Entries.begin());
   }
 
@@ -539,7 +570,7 @@ private:
     }
     const std::optional<std::size_t> isLater = Find(OriginalSide, is.Id);
     const std::optional<std::size_t> wasLater = Find(EditedSide, was.Id);
-    const bool oneMore = isLater && EditedSide.InWindow[is.Id] > OriginalSide.InWindow[is.Id];
+    const bool oneMore = isLater && EditedSide.CountOf(is.Id) > OriginalSide.CountOf(is.Id);
     if (isLater && wasLater) {
       // Both come again: this entry was moved up from further on in the original.
       const std::size_t at = *isLater;
@@ -547,7 +578,7 @@ private:
                  {IdText(is.Id), "after entry " + IdText(Originals[at - 1].Id)});
       Pair(Originals[at], is);
       OriginalSide.Units -= Originals[at].Text.size();
-      --OriginalSide.InWindow[Originals[at].Id];
+      OriginalSide.Leaves(Originals[at].Id);
       Originals.erase(Originals.begin() + static_cast<std::ptrdiff_t>(at));
       PopFront(EditedSide);
     } else if (isLater && !oneMore) {
