@@ -2,7 +2,6 @@
 
 #include "check/TextMasks.h"
 #include "console/Printable.h"
-
 #include "convert/EncodeUnits.h"
 #include "convert/FindUnit.h"
 #include "convert/Formats.h"
@@ -56,7 +55,7 @@ constexpr std::size_t TextKept = std::size_t{1} << 20;
 
 void OpenToRead(RecordFile& file, const std::string& name) {
   if (!OpenExisting(file, name)) {
-    throw Exception(name + ": " + PathKindReason(PlatformPathKind(name)),
+    throw Exception(Printable(name) + ": " + PathKindReason(PlatformPathKind(name)),
                     CodeLocationOf(__FILE__, __LINE__));
   }
   if (file.OpenFailure != 0) {
