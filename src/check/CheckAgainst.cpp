@@ -14,8 +14,10 @@
 #include <algorithm>
 #include <bitset>
 #include <deque>
+#include <initializer_list>
 #include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 namespace {
@@ -53,13 +55,13 @@ Place PlaceOf(const Entry& entry, std::size_t index) {
 // the file holds (a dump whose line ends were lost is one line).
 constexpr std::size_t TextKept = std::size_t{1} << 20;
 
+// The original is not the file the report is about: its failure names it.
 void OpenToRead(RecordFile& file, const std::string& name) {
-  if (!OpenExisting(file, name)) {
-    throw Exception(Printable(name) + ": " + PathKindReason(PlatformPathKind(name)),
+  try {
+    OpenInputFile(file, name);
+  } catch (const Exception& failure) {
+    throw Exception(Printable(name) + ": " + FailureReason(failure),
                     CodeLocationOf(__FILE__, __LINE__));
-  }
-  if (file.OpenFailure != 0) {
-    RaiseOsError(file.OpenFailure);
   }
 }
 
@@ -233,11 +235,9 @@ private:
     if (units.size() < IdFieldUnits) {
       return false;
     }
-    const Unit fifth = units[4];
-    const bool separator = fifth == IdFieldEnd || fifth == '\t' || fifth == ' ' ||
-                           fifth == 0x00A0 || fifth == 0x3000 || fifth == 0xFF1D || fifth == 0xFE66;
-    return separator && std::all_of(units.begin(), units.begin() + 4,
-                                    [](Unit unit) { return IdFieldDigit(unit) != NotAHexDigit; });
+    return (units[4] == IdFieldEnd || IsIdFieldStandIn(units[4])) &&
+           std::all_of(units.begin(), units.begin() + 4,
+                       [](Unit unit) { return IdFieldDigit(unit) != NotAHexDigit; });
   }
 
   void Append(std::span<const Unit> units) {
@@ -293,21 +293,26 @@ struct Mark {
 
 // Calls `each(kind, index)` for each place of a text that the plain check reports.
 template <class Each> void ForEachMark(std::span<const Unit> text, bool table, Each each) {
+  // The plain check's own pairing of surrogates, told through a reporter of places.
+  struct Places {
+    Each& Call;
+    void Report(CheckKind kind, std::uint64_t /*line*/, std::uint64_t at,
+                std::initializer_list<std::string> /*arguments*/ = {}) {
+      Call(kind, static_cast<std::size_t>(at));
+    }
+  } places{each};
+  SurrogatePairs pairs;
   const Unit* const first = text.data();
   const Unit* const last = first + text.size();
   for (std::size_t i = 0; i < text.size(); ++i) {
-    i = static_cast<std::size_t>(FindSpecialTextUnit<>(first + i, last) - first);
-    if (i == text.size()) {
-      break;
+    if (!pairs.HighPending) {
+      i = static_cast<std::size_t>(FindSpecialTextUnit<>(first + i, last) - first);
+      if (i == text.size()) {
+        break;
+      }
     }
     const Unit unit = text[i];
-    if (IsHighSurrogate(unit) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
-      ++i;
-    } else if (IsHighSurrogate(unit) || IsLowSurrogate(unit)) {
-      each(CheckKind::LoneSurrogate, i);
-    } else if (unit >= 0xFFFE) {
-      each(CheckKind::NonCharacter, i);
-    } else if (IsLineBreakCharacter(unit)) {
+    if (IsLineBreakCharacter(unit)) {
       each(CheckKind::LineBreakCharacter, i);
     } else if (unit == TextBom) {
       each(CheckKind::ByteOrderMarkInText, i);
@@ -315,8 +320,11 @@ template <class Each> void ForEachMark(std::span<const Unit> text, bool table, E
       each(CheckKind::LfInTableText, i);
     } else if (unit == 0x000D && !table && i + 1 == text.size()) {
       each(CheckKind::CrBeforeLf, i);
+    } else if (IsSuspectUnit(unit) || pairs.HighPending) {
+      pairs.Take(unit, 0, i, places);
     }
   }
+  pairs.End(places);
 }
 
 std::vector<Mark> MarksOf(const Entry& entry, bool table) {

@@ -140,16 +140,11 @@ std::string RefuseOriginal(const std::string& name) {
   if (HasExtension(name, ".txt")) {
     return "is a dump; --against takes the table (.lang) the dump was decoded from";
   }
-  RecordFile file;
-  if (!OpenExisting(file, name)) {
-    return PathKindReason(PlatformPathKind(name));
-  }
-  if (file.OpenFailure != 0) {
-    try {
-      RaiseOsError(file.OpenFailure);
-    } catch (const Exception& failure) {
-      return FailureReason(failure);
-    }
+  try {
+    RecordFile file;
+    OpenInputFile(file, name);
+  } catch (const Exception& failure) {
+    return FailureReason(failure);
   }
   return "";
 }

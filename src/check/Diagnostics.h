@@ -26,6 +26,13 @@ inline unsigned PlainSpecialUnits(const Unit* at) {
   return at[0] == 0x000D && at[1] != 0x000A ? 1 : 0;
 }
 
+// What an editor or a keyboard puts where "=" was meant: a tab, a space (plain, no-break or
+// ideographic), a full-width or small equals sign.
+inline bool IsIdFieldStandIn(Unit unit) {
+  return unit == '\t' || unit == ' ' || unit == 0x00A0 || unit == 0x3000 || unit == 0xFF1D ||
+         unit == 0xFE66;
+}
+
 // A character that an editor may show as a line break, while the table stores it as it is.
 inline bool IsLineBreakCharacter(Unit unit) {
   return unit == 0x0085 || unit == 0x2028 || unit == 0x2029;

@@ -401,12 +401,10 @@ void DumpLines::CheckIdField(std::uint64_t length) {
     const auto hexDigit = [](Unit unit) {
       return unit < 0x80 && HexDigitValue(static_cast<char>(unit)) != NotAHexDigit;
     };
-    // What an editor or a keyboard puts where "=" was meant: a tab, a space, a full-width or
-    // small equals sign. (A deleted "=" leaves the text's first character there instead,
-    // which the table then loses: that stays an error.)
+    // (A deleted "=" leaves the text's first character there instead, which the table then
+    // loses: that stays an error.)
     const Unit fifth = Head[4];
-    const bool standIn = fifth == '\t' || fifth == ' ' || fifth == 0x00A0 || fifth == 0x3000 ||
-                         fifth == 0xFF1D || fifth == 0xFE66;
+    const bool standIn = IsIdFieldStandIn(fifth);
     if (!mark && standIn && std::all_of(Head.begin(), Head.begin() + 4, hexDigit)) {
       // The encoder skips what is no digit, so the table comes out as meant.
       Out.Report(CheckKind::OddIdSeparator, Line, 5,

@@ -123,9 +123,7 @@ std::int64_t ModificationTimeOf(const std::string& path, bool& known) {
 // Copies a file whole to a new name, written the safe way: the copy is complete or not there.
 void CopyWhole(const std::string& from, const std::string& to) {
   RecordFile source;
-  if (!OpenExisting(source, from)) {
-    throw Exception(PathKindReason(PlatformPathKind(from)), CodeLocationOf(__FILE__, __LINE__));
-  }
+  OpenInputFile(source, from);
   SafeOutput copy;
   const RecordFile* inputs[] = {&source};
   BeginSafeOutput(copy, to, inputs);

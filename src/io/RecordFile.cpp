@@ -1,6 +1,7 @@
 #include "io/RecordFile.h"
 
 #include "io/InOutError.h"
+#include "platform/Platform.h"
 
 #include <bit>
 #include <new>
@@ -275,5 +276,14 @@ void CloseRecordFile(RecordFile& file) {
   file.WriteCapacity = 0;
   if (!PlatformClose(file.Handle)) {
     RaiseLastOsError();
+  }
+}
+
+void OpenInputFile(RecordFile& file, const std::string& path) {
+  if (!OpenExisting(file, path)) {
+    throw Exception(PathKindReason(PlatformPathKind(path)), CodeLocationOf(__FILE__, __LINE__));
+  }
+  if (file.OpenFailure != 0) {
+    RaiseOsError(file.OpenFailure);
   }
 }

@@ -64,6 +64,10 @@ struct RecordFile {
 // progress message of the conversion that needed it.
 [[nodiscard]] bool OpenExisting(RecordFile& file, const std::string& path);
 
+// OpenExisting for a file that is read at once: raises why it cannot be, whether the path leads
+// to no regular file or the open failed.
+void OpenInputFile(RecordFile& file, const std::string& path);
+
 // Opens or creates a file for writing without changing it. Returns false, leaving it closed and
 // untouched, when it is the same file as `other`; otherwise truncates it to length zero. Its
 // buffer is allocated first, so that a lack of memory changes nothing on disk.

@@ -65,13 +65,8 @@ std::string BaseName(const std::string& path) {
 
 void OpenInput(RecordFile& file, const std::string& path) {
   CurrentFile = path;
-  if (!OpenExisting(file, path)) {
-    throw Exception(PathKindReason(PlatformPathKind(path)), CodeLocationOf(__FILE__, __LINE__));
-  }
   // Said now, naming this file, rather than by the first operation on it.
-  if (file.OpenFailure != 0) {
-    RaiseOsError(file.OpenFailure);
-  }
+  OpenInputFile(file, path);
 }
 
 std::int64_t ModificationTime(const RecordFile& file) {
